@@ -1,0 +1,3 @@
+#include "api/BasestationAddress.h"
+
+const char* const tolmarenBasestationAddress = TOLMAREN_BASESTATION_ADDRESS;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+#include "link/ConnectionLinkPacket.h"
+
+// The neural-data link: a live TCP stream from the basestation or a recorded
+// file played back in its place.
+class TolmarenConnectionLinkIntf {
+public:
+    virtual ~TolmarenConnectionLinkIntf() = default;
+    virtual bool write(ConnectionLinkPacket& packet) = 0;
+    virtual ConnectionLinkPacket read(unsigned int size) = 0;
+    // The next n bytes in the link's own buffer, valid until the next call;
+    // null when they cannot be had.
+    virtual unsigned char* rawread(unsigned int n) = 0;
+    virtual void startRecording(const std::string& file) = 0;
+    virtual void stopRecording() = 0;
+};
