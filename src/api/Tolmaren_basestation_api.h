@@ -10,12 +10,11 @@
 #include "config/BaseConfiguration.h"
 #include "config/ShankConfiguration.h"
 #include "config/TestConfiguration.h"
+#include "data/AdcPacket.h"
+#include "data/ElectrodePacket.h"
 #include "data/TolmarenConnectionLinkIntf.h"
 #include "registers/neuroprobe.h"
 #include "vci/VciInterface.h"
-
-class ElectrodePacket;
-class AdcPacket;
 
 // The one object through which an application drives a probe system: it owns
 // the configuration link (a register interface), the neural-data link, the
@@ -50,6 +49,107 @@ public:
     VersionNumber tolmaren_getAPIVersion();
     unsigned int tolmaren_recalib();
     int8_t tolmaren_getOption();
+
+    // --- neural data ---
+    // Opens the facade on a recorded data stream, with an in-memory register
+    // space in place of the basestation.
+    unsigned int tolmaren_open(const std::string& file);
+    unsigned int tolmaren_startRecording(std::string file);
+    unsigned int tolmaren_stopRecording();
+    // The next size bytes of the stream, undecoded; empty without a data link.
+    ConnectionLinkPacket tolmaren_readUnprocessed(unsigned int size);
+    float tolmaren_getScaleFactorToVoltage();
+    unsigned int tolmaren_gainCorrection(std::vector<unsigned short>& table);
+    unsigned int tolmaren_setGainCorrectionCalibration(std::vector<unsigned short> table);
+    unsigned int tolmaren_getGainCorrectionCalibration(std::vector<unsigned short>& table);
+    unsigned int tolmaren_getGainCorrection(std::vector<unsigned short>& table);
+
+    // --- basestation control ---
+    unsigned int tolmaren_setBSSwHbeat(bool on);
+    unsigned int tolmaren_getBSSwHbeat(bool& on);
+    unsigned int setNeuralStart(bool on);
+    unsigned int tolmaren_getNeuralStart(bool& on);
+    unsigned int tolmaren_triggerMode(bool on);
+    unsigned int tolmaren_getTriggerMode(bool& on);
+    unsigned int tolmaren_setSyncExtStart(bool on);
+    unsigned int tolmaren_getSyncExtStart(bool& on);
+    unsigned int tolmaren_supplyBS(bool on);
+    unsigned int tolmaren_getSupplyBS(bool& on);
+    unsigned int tolmaren_setDataZeroing(bool on);
+    unsigned int tolmaren_getDataZeroing(bool& on);
+    unsigned int tolmaren_setLockChecking(bool on);
+    unsigned int tolmaren_getLockChecking(bool& on);
+    unsigned int tolmaren_setBypassDatapath(bool on);
+    unsigned int tolmaren_getBSVersion(unsigned char& version);
+    unsigned int tolmaren_getBSRevision(unsigned char& revision);
+    // true = electrode data, false = ADC data.
+    unsigned int tolmaren_datamode(bool electrodeData);
+    bool tolmaren_getDatamode();
+    unsigned int tolmaren_readDatamodeFromBS(bool& electrodeData);
+    unsigned int tolmaren_resetDatapath();
+    // The software start: acts only while the start-trigger output is enabled.
+    unsigned int tolmaren_setNeuralStart();
+    // 0 healthy, 1 to 5 the first error found (1 also without an open probe).
+    unsigned int tolmaren_checkBasestationDatapath();
+    // Fill of the data FIFO in percent (0 without an open probe).
+    float tolmaren_fifoFilling();
+    unsigned int tolmaren_enableBasestationGenerator(bool enable, unsigned char parameter,
+                                                     unsigned int exponent);
+    unsigned int tolmaren_getBasestationGeneratorEnabled(bool& enable, unsigned char& parameter,
+                                                         unsigned int& exponent);
+    unsigned int tolmaren_readTemperature(float& celsius);
+    // Two lines of exactly 16 characters; 3 when either is not.
+    unsigned int tolmaren_writeLCD(std::string line1, std::string line2);
+
+    // --- headstage serial link ---
+    unsigned int tolmaren_serializerWriteRegister(unsigned char reg, unsigned char value);
+    unsigned int tolmaren_deserializerWriteRegister(unsigned char reg, unsigned char value);
+    unsigned int tolmaren_headstageWriteRegister(unsigned char reg, unsigned char value);
+    unsigned int tolmaren_serializerReadRegister(unsigned char reg, unsigned char& value);
+    unsigned int tolmaren_deserializerReadRegister(unsigned char reg, unsigned char& value);
+    unsigned int tolmaren_headstageReadRegister(unsigned char reg, unsigned char& value);
+    unsigned int tolmaren_configureSerializer();
+    unsigned int tolmaren_configureDeserializer();
+    unsigned int resetHeadstageRegisters();
+    void tolmaren_resetUart();
+    unsigned int tolmaren_te(unsigned char value);
+    unsigned int tolmaren_ndEnable(bool on);
+    unsigned int tolmaren_HSSwHbeat(bool on);
+    unsigned int tolmaren_bistRx(bool on);
+    unsigned int tolmaren_bistTx(bool on);
+    unsigned int tolmaren_nrst(bool on);
+    unsigned int tolmaren_prnrst(bool on);
+    unsigned int tolmaren_HSReset(bool on);
+    // ASIC mode: 0 configuration, 1 calibration, 3 recording.
+    unsigned int tolmaren_mode(unsigned char mode);
+    unsigned int tolmaren_readMode(unsigned char& mode);
+    unsigned int tolmaren_getDigCtrl(unsigned char& mode, bool& te, bool& nrst, bool& prnrst,
+                                     bool& ndEnable, bool& heartbeat, bool& hsReset,
+                                     bool& bistRx, bool& bistTx);
+
+    // --- shift registers ---
+    // Chains: 0 base, 1 shank, 2 test.
+    unsigned int tolmaren_writeShiftRegister(unsigned char chainNumber, std::vector<bool>& chain,
+                                             bool verify);
+    unsigned int tolmaren_readShiftRegister(unsigned char chainNumber, std::vector<bool>& chain,
+                                            unsigned int length);
+    unsigned int tolmaren_writeBaseRegister(bool verify);
+    unsigned int tolmaren_writeShankRegister(bool verify);
+    unsigned int tolmaren_writeTestRegister();
+    unsigned int tolmaren_readBaseRegister(std::vector<bool>& chain);
+    unsigned int tolmaren_readShankRegister(std::vector<bool>& chain);
+
+    // --- configuration ---
+    unsigned int tolmaren_selectElectrode(int channel, int bank, bool write);
+    unsigned int tolmaren_setExtRef(bool use, bool write);
+    unsigned int tolmaren_setGain(int channel, int apGain, int lfpGain, bool write);
+    unsigned int tolmaren_setStdb(int channel, bool standby, bool write);
+    unsigned int tolmaren_setFilter(int value);
+    unsigned int tolmaren_setReference(int channel, int index, bool write);
+    unsigned int tolmaren_writeAllAPGains(int gain);
+    unsigned int tolmaren_writeAllLFPGains(int gain);
+    unsigned int tolmaren_writeAllStandby(bool standby);
+    unsigned int tolmaren_writeAllReferences(unsigned char index);
 
     // The chain models are public so that applications and calibrations can
     // change them before having them written to the probe.
@@ -87,4 +187,17 @@ protected:
 
     // True while the log file is open; every message is written only then.
     bool logging() const { return log_.is_open(); }
+
+    // --- headstage serial link (helpers) ---
+    // One register read of a serial-link device, logged under the operation's name.
+    unsigned int readDeviceRegister(const char* name, unsigned char device, unsigned char reg,
+                                    unsigned char& value);
+
+    // --- configuration (helpers) ---
+    // Writes the base chain with verification: 4 on failure.
+    unsigned int writeBaseChainLogged();
+
+    // Writes a gain-correction table into the basestation's scale registers:
+    // 3 when its size does not fit the probe type, else 0.
+    unsigned int writeGainCorrectionRegisters(const std::vector<unsigned short>& table);
 };

@@ -1,9 +1,64 @@
 #include "api/Tolmaren_basestation_api.h"
+#include "data/DataWord.h"
 
-// The data read-out joins with the packet decoder; until then every read
-// answers with the guard code of an unconnected facade.
-unsigned int Tolmaren_basestation_api::tolmaren_readElectrodeData(ElectrodePacket&) { return 1; }
-unsigned int Tolmaren_basestation_api::tolmaren_readADCData(AdcPacket&) { return 1; }
-unsigned int Tolmaren_basestation_api::tolmaren_flushData() { return 1; }
-unsigned int Tolmaren_basestation_api::skipAdcData(unsigned int) { return 1; }
-unsigned int Tolmaren_basestation_api::skipElectrodeData(unsigned int) { return 1; }
+// Status codes of the reads: 0 decoded, 1 not connected, 2 the data mode does
+// not match the packet form, 3 the data link delivered nothing, 4 a marker,
+// block index or reserved bit was wrong. A failed read has consumed every
+// unit it fetched; the next read starts after them.
+
+unsigned int Tolmaren_basestation_api::tolmaren_readElectrodeData(ElectrodePacket& packet) {
+    if (!tolmaren_isConnected()) return 1;
+    if (!datamode_) return 2;
+    for (unsigned int b = 0; b < ElectrodePacket::blockCount; ++b) {
+        const unsigned char* block = dataLink_->rawread(ElectrodePacket::blockSize);
+        if (block == nullptr) return 3;
+        if (!packet.decodeBlock(b, block)) return 4;
+    }
+    return 0;
+}
+
+unsigned int Tolmaren_basestation_api::tolmaren_readADCData(AdcPacket& packet) {
+    if (!tolmaren_isConnected()) return 1;
+    if (datamode_) return 2;
+    const unsigned char* bytes = dataLink_->rawread(AdcPacket::packetSize);
+    if (bytes == nullptr) return 3;
+    return packet.decode(bytes) ? 0 : 4;
+}
+
+// The skips read through the virtual table, so an overridden read serves them.
+unsigned int Tolmaren_basestation_api::skipElectrodeData(unsigned int count) {
+    ElectrodePacket packet;
+    for (unsigned int i = 0; i < count; ++i) {
+        const unsigned int status = tolmaren_readElectrodeData(packet);
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+unsigned int Tolmaren_basestation_api::skipAdcData(unsigned int count) {
+    AdcPacket packet;
+    for (unsigned int i = 0; i < count; ++i) {
+        const unsigned int status = tolmaren_readADCData(packet);
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+// Drains the live stream until it pauses for longer than the data link's read
+// time-out; a recording has no stream to drain.
+unsigned int Tolmaren_basestation_api::tolmaren_flushData() {
+    if (!tolmaren_isConnected()) return 1;
+    if (dummyMode_) return 0;
+    while (dataLink_->rawread(1024) != nullptr) {
+    }
+    return 0;
+}
+
+ConnectionLinkPacket Tolmaren_basestation_api::tolmaren_readUnprocessed(unsigned int size) {
+    if (dataLink_ == nullptr) return ConnectionLinkPacket();
+    return dataLink_->read(size);
+}
+
+float Tolmaren_basestation_api::tolmaren_getScaleFactorToVoltage() {
+    return DataWord::voltsPerCode;
+}

@@ -1,0 +1,198 @@
+#include "sim/BasestationRegisters.h"
+
+namespace tolmaren_sim {
+
+namespace {
+constexpr uint32_t spaceEnd = 0x2F18;
+constexpr uint32_t blankText = 0x20202020;
+
+bool within(uint32_t address, uint32_t first, uint32_t end) {
+    return address >= first && address < end;
+}
+} // namespace
+
+BasestationRegisters::BasestationRegisters(const SimulatorOptions& options, UartBridge& bridge,
+                                           const Headstage& headstage, const Faults& faults)
+    : options_(options), bridge_(bridge), headstage_(headstage), faults_(faults),
+      words_(spaceEnd / 4, 0), temperatureCode_(options.temperatureCode),
+      memoryTest_(std::chrono::milliseconds(options.memoryTestMs)) {
+    words_[datamode / 4] = 1;
+    words_[supply / 4] = 1;
+    for (uint32_t a = lcdText0; a < lcdText0 + 32; a += 4)
+        words_[a / 4] = blankText;
+    for (unsigned int i = 0; i < scaleCount; ++i)
+        words_[scale / 4 + i] = 512;
+}
+
+bool BasestationRegisters::mapped(uint32_t address) {
+    if (address % 4 != 0)
+        return false;
+    return (within(address, 0x0000, 0x1014) && address != 0x0014) ||
+           within(address, 0x1014, 0x1068) || within(address, 0x1080, 0x108C) ||
+           address == leds || within(address, 0x1100, 0x11B0) ||
+           within(address, 0x1200, 0x1284) || within(address, scale, spaceEnd);
+}
+
+uint32_t BasestationRegisters::read(uint32_t address) {
+    if (!mapped(address))
+        return 0;
+    advanceCounters(Clock::now());
+    switch (address) {
+    case rxData:
+        return bridge_.popReceived();
+    case uartFlags:
+        return bridge_.takeFlags();
+    case rxAccel:
+        return bridge_.popShifted();
+    default:
+        return current(address);
+    }
+}
+
+uint32_t BasestationRegisters::peek(uint32_t address) const {
+    if (!mapped(address))
+        return 0;
+    switch (address) {
+    case rxData:
+        return bridge_.peekReceived();
+    case uartFlags:
+        return bridge_.flags();
+    case rxAccel:
+        return bridge_.peekShifted();
+    default:
+        return current(address);
+    }
+}
+
+uint32_t BasestationRegisters::current(uint32_t address) const {
+    const auto now = Clock::now();
+    switch (address) {
+    case fpgaMajor:
+        return options_.fpgaVersionMajor;
+    case fpgaMinor:
+        return options_.fpgaVersionMinor;
+    case temperature:
+        return temperatureCode_;
+    case bsVersion:
+        return options_.bsVersion;
+    case bsRevision:
+        return options_.bsRevision;
+    case txData:
+    case txAccel:
+        return 0; // write-only ports
+    case rxCount:
+        return static_cast<uint32_t>(bridge_.receivedCount());
+    case shiftFifo:
+        return static_cast<uint32_t>(bridge_.shiftedCount());
+    case dmaError:
+        return faults_.dmaError;
+    case dramTestBusy:
+        return memoryTest_.busy(now) ? 1 : 0;
+    case dramTestError:
+        return memoryTest_.failed(now, faults_.memoryTestError) ? 1 : 0;
+    case fifoFilling:
+        return fifoFilling_;
+    case test7ErrorMask:
+        return counters_.test7Checked() ? faults_.test7ErrorMask : 0;
+    case test7ErrorCounter:
+        return counters_.test7Checked() ? faults_.test7ErrorCount : 0;
+    case test7TotalChecked:
+        return counters_.test7Checked();
+    default:
+        break;
+    }
+    if (within(address, test9Result0, test9Result8 + 4)) {
+        const unsigned int k = (address - test9Result0) / 4;
+        if (k == 1 || k == 3)
+            return counters_.test9aReceived();
+        if (k == 8)
+            return counters_.test9bReceived();
+        return faults_.test9Errors[k];
+    }
+    return words_[address / 4];
+}
+
+void BasestationRegisters::write(uint32_t address, uint32_t value) {
+    if (!mapped(address))
+        return;
+    const auto now = Clock::now();
+    advanceCounters(now);
+    uint32_t& stored = words_[address / 4];
+    switch (address) {
+    case fpgaMajor:
+    case fpgaMinor:
+    case temperature:
+    case bsVersion:
+    case bsRevision:
+    case rxData:
+    case rxCount:
+    case uartFlags:
+    case rxAccel:
+    case shiftFifo:
+    case dmaError:
+    case dramTestBusy:
+    case dramTestError:
+    case fifoFilling:
+    case test7ErrorMask:
+    case test7ErrorCounter:
+    case test7TotalChecked:
+        return; // read-only
+    case txData:
+        bridge_.writeTx(value);
+        return;
+    case txAccel:
+        bridge_.writeAccelerated(value);
+        return;
+    case reset:
+        if (value != 0)
+            resetBasestation();
+        break;
+    case dramTestStart:
+        // The test starts when the start register toggles.
+        if ((value != 0) != (stored != 0))
+            memoryTest_.start(now);
+        break;
+    case neuralStart:
+        if (value != 0 && stored == 0)
+            counters_.restartTest9();
+        break;
+    case test7Enable:
+        if (value != 0)
+            counters_.restartTest7();
+        break;
+    default:
+        if (within(address, test9Result0, test9Result8 + 4))
+            return; // read-only
+        break;
+    }
+    stored = value;
+}
+
+void BasestationRegisters::advanceCounters(Clock::time_point now) {
+    BistCounters::Conditions conditions;
+    conditions.test7Running = words_[test7Enable / 4] != 0 && headstage_.bistTransmit();
+    conditions.dataRunning = words_[neuralStart / 4] != 0;
+    conditions.variantA = words_[test9Select / 4] != 0;
+    counters_.advance(now, conditions);
+}
+
+void BasestationRegisters::resetBasestation() {
+    bridge_.reset();
+    memoryTest_.reset();
+    counters_.reset();
+}
+
+std::array<std::string, 2> BasestationRegisters::displayLines() const {
+    std::array<std::string, 2> lines;
+    for (unsigned int line = 0; line < 2; ++line) {
+        // lcd_text0 holds the last four characters of line 1, lcd_text3 the first.
+        for (int group = 3; group >= 0; --group) {
+            const uint32_t word = words_[(lcdText0 / 4) + line * 4 + static_cast<unsigned>(group)];
+            for (int shift = 24; shift >= 0; shift -= 8)
+                lines[line].push_back(static_cast<char>((word >> shift) & 0xFF));
+        }
+    }
+    return lines;
+}
+
+} // namespace tolmaren_sim

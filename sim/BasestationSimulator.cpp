@@ -1,0 +1,72 @@
+#include "sim/BasestationSimulator.h"
+
+namespace tolmaren_sim {
+
+BasestationSimulator::BasestationSimulator(const SimulatorOptions& options)
+    : hardware_(std::make_unique<HardwareModel>(options)), configServer_(mutex_, *hardware_) {}
+
+BasestationSimulator::~BasestationSimulator() { stop(); }
+
+void BasestationSimulator::start() {
+    configServer_.start(hardware_->options.address, hardware_->options.configPort);
+}
+
+void BasestationSimulator::stop() { configServer_.stop(); }
+
+uint32_t BasestationSimulator::registerValue(uint32_t address) const {
+    return inspect([&](const HardwareModel& hw) { return hw.registers.peek(address); });
+}
+
+std::array<std::string, 2> BasestationSimulator::displayLines() const {
+    return inspect([](const HardwareModel& hw) { return hw.registers.displayLines(); });
+}
+
+std::vector<bool> BasestationSimulator::chain(unsigned int chain) const {
+    return inspect([&](const HardwareModel& hw) { return hw.asic.chain(chain); });
+}
+
+uint8_t BasestationSimulator::headstageRegister(uint8_t reg) const {
+    return inspect([&](const HardwareModel& hw) { return hw.headstage.read(reg); });
+}
+
+uint8_t BasestationSimulator::serializerRegister(uint8_t reg) const {
+    return inspect([&](const HardwareModel& hw) { return hw.serializer.read(reg); });
+}
+
+uint8_t BasestationSimulator::deserializerRegister(uint8_t reg) const {
+    return inspect([&](const HardwareModel& hw) { return hw.deserializer.read(reg); });
+}
+
+Eeprom::Contents BasestationSimulator::eepromContents() const {
+    return inspect([](const HardwareModel& hw) { return hw.eeprom.contents(); });
+}
+
+int BasestationSimulator::asicMode() const {
+    return inspect([](const HardwareModel& hw) { return hw.asic.mode(); });
+}
+
+int BasestationSimulator::probeType() const {
+    return inspect([](const HardwareModel& hw) { return hw.asic.probeType(); });
+}
+
+RequestCounters BasestationSimulator::counters() const {
+    return inspect([](const HardwareModel& hw) {
+        RequestCounters counters = hw.counters;
+        counters.uartTransactions = hw.bridge.transactions();
+        return counters;
+    });
+}
+
+Faults BasestationSimulator::faults() const {
+    return inspect([](const HardwareModel& hw) { return hw.faults; });
+}
+
+void BasestationSimulator::setFaults(const Faults& faults) {
+    modify([&](HardwareModel& hw) { hw.faults = faults; });
+}
+
+void BasestationSimulator::setTemperatureCode(uint32_t code) {
+    modify([&](HardwareModel& hw) { hw.registers.setTemperatureCode(code); });
+}
+
+} // namespace tolmaren_sim

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/ConfigServer.h"
+#include "sim/Eeprom.h"
+#include "sim/Faults.h"
+#include "sim/HardwareModel.h"
+#include "sim/RequestCounters.h"
+#include "sim/SimulatorOptions.h"
+
+namespace tolmaren_sim {
+
+// The basestation, headstage and probe stand-in. start() serves the
+// configuration port on a thread of its own; the state can be inspected and
+// faults switched from any thread while it runs.
+class BasestationSimulator {
+public:
+    // Throws as HardwareModel does for bad options.
+    explicit BasestationSimulator(const SimulatorOptions& options = {});
+    ~BasestationSimulator();
+    BasestationSimulator(const BasestationSimulator&) = delete;
+    BasestationSimulator& operator=(const BasestationSimulator&) = delete;
+
+    // Binds the configuration port and starts serving; throws
+    // std::runtime_error when the port cannot be bound.
+    void start();
+    // Ends the connection and the server thread; never blocks on a client.
+    void stop();
+    bool running() const { return configServer_.running(); }
+    // The bound configuration port (the chosen one when 0 was asked for).
+    uint16_t configPort() const { return configServer_.port(); }
+    const SimulatorOptions& options() const { return hardware_->options; }
+
+    // Inspection, all thread-safe.
+    uint32_t registerValue(uint32_t address) const;
+    std::array<std::string, 2> displayLines() const;
+    std::vector<bool> chain(unsigned int chain) const;
+    uint8_t headstageRegister(uint8_t reg) const;
+    uint8_t serializerRegister(uint8_t reg) const;
+    uint8_t deserializerRegister(uint8_t reg) const;
+    Eeprom::Contents eepromContents() const;
+    // The mode latched by the probe ASIC (0 configuration ... 3 recording).
+    int asicMode() const;
+    int probeType() const;
+    RequestCounters counters() const;
+
+    Faults faults() const;
+    void setFaults(const Faults& faults);
+    void setTemperatureCode(uint32_t code);
+
+    // Runs f on the model under the simulator's lock: the way for other
+    // servers of this simulator (the data port) and for tests to reach state
+    // that has no accessor of its own.
+    template <typename F> auto inspect(F&& f) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(static_cast<const HardwareModel&>(*hardware_));
+    }
+    template <typename F> auto modify(F&& f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(*hardware_);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<HardwareModel> hardware_;
+    ConfigServer configServer_;
+};
+
+} // namespace tolmaren_sim

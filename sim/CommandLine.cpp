@@ -1,0 +1,225 @@
+#include "sim/CommandLine.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+namespace tolmaren_sim {
+
+namespace {
+
+unsigned long number(const std::string& text, unsigned long max) {
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        throw std::invalid_argument("'" + text + "' is not a number");
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    if (*end != '\0' || errno == ERANGE)
+        throw std::invalid_argument("'" + text + "' is not a number");
+    if (value > max)
+        throw std::invalid_argument(text + " is above " + std::to_string(max));
+    return value;
+}
+
+using Setter = std::function<void(SimulatorOptions&, const std::string&)>;
+
+struct Option {
+    bool takesValue;
+    Setter set;
+};
+
+const std::map<std::string, Option>& optionTable() {
+    static const std::map<std::string, Option> table = {
+        {"--probe-type",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.probeType = static_cast<int>(number(v, 3));
+          }}},
+        {"--serial",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.serialNumber = static_cast<uint32_t>(number(v, 0x3FFFFFFF));
+          }}},
+        {"--eeprom", {true, [](SimulatorOptions& o, const std::string& v) { o.eepromFile = v; }}},
+        {"--fpga-version",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              const auto dot = v.find('.');
+              if (dot == std::string::npos)
+                  throw std::invalid_argument("--fpga-version wants MAJOR.MINOR");
+              o.fpgaVersionMajor = static_cast<uint16_t>(number(v.substr(0, dot), 0xFFFF));
+              o.fpgaVersionMinor = static_cast<uint16_t>(number(v.substr(dot + 1), 0xFFFF));
+          }}},
+        {"--address", {true, [](SimulatorOptions& o, const std::string& v) { o.address = v; }}},
+        {"--config-port",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.configPort = static_cast<uint16_t>(number(v, 0xFFFF));
+          }}},
+        {"--temperature",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.temperatureCode = static_cast<uint32_t>(number(v, 0xFFFFFFFF));
+          }}},
+        {"--memory-test-ms",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.memoryTestMs = static_cast<unsigned int>(number(v, 3600000));
+          }}},
+        {"--no-reply",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.reply = ReplyFault::NoReply;
+          }}},
+        {"--late-reply",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.reply = ReplyFault::LateReply;
+              o.faults.lateReplyMs = static_cast<unsigned int>(number(v, 3600000));
+          }}},
+        {"--wrong-first-word",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.reply = ReplyFault::WrongFirstWord;
+          }}},
+        {"--wrong-reply-size",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.reply = ReplyFault::WrongSize;
+          }}},
+        {"--status-errors",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.statusErrorBits = static_cast<uint16_t>(number(v, 0xFFFF));
+          }}},
+        {"--close-after",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.closeAfterRequests = static_cast<unsigned int>(number(v, 0xFFFFFFFF));
+          }}},
+        {"--uart-no-ack",
+         {false, [](SimulatorOptions& o, const std::string&) { o.faults.uartNoAck = true; }}},
+        {"--uart-wrong-ack",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.uartWrongAck = static_cast<uint8_t>(number(v, 0xFF));
+          }}},
+        {"--uart-flags",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.uartErrorFlags = static_cast<uint8_t>(number(v, 0x0F));
+          }}},
+        {"--uart-missing-bytes",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.uartMissingReplyBytes = static_cast<unsigned int>(number(v, 0xFFFF));
+          }}},
+        {"--headstage-silent",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.headstageSilent = true;
+          }}},
+        {"--eeprom-not-done",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.eeprom = EepromFault::NotDone;
+          }}},
+        {"--eeprom-error",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.eeprom = EepromFault::Error;
+          }}},
+        {"--memory-test-error",
+         {false, [](SimulatorOptions& o, const std::string&) {
+              o.faults.memoryTestError = true;
+          }}},
+        {"--test7-errors",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.test7ErrorCount = static_cast<uint32_t>(number(v, 0xFFFFFFFF));
+          }}},
+        {"--test8-flags",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.test8ErrorFlags = static_cast<uint8_t>(number(v, 7));
+          }}},
+        {"--prbs-errors",
+         {true, [](SimulatorOptions& o, const std::string& v) {
+              o.faults.prbsErrors = static_cast<uint8_t>(number(v, 0xFF));
+          }}},
+    };
+    return table;
+}
+
+} // namespace
+
+CommandLine::Result CommandLine::parse(const std::vector<std::string>& args) {
+    Result result;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        if (name == "--help" || name == "-h") {
+            result.help = true;
+            continue;
+        }
+        std::string value;
+        bool inlineValue = false;
+        const auto equals = name.find('=');
+        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            inlineValue = true;
+        }
+        const auto option = optionTable().find(name);
+        if (option == optionTable().end()) {
+            result.error = "unknown option " + name;
+            return result;
+        }
+        if (option->second.takesValue && !inlineValue) {
+            if (i + 1 == args.size()) {
+                result.error = name + " needs a value";
+                return result;
+            }
+            value = args[++i];
+        } else if (!option->second.takesValue && inlineValue) {
+            result.error = name + " takes no value";
+            return result;
+        }
+        try {
+            option->second.set(result.options, value);
+        } catch (const std::invalid_argument& e) {
+            result.error = name + ": " + e.what();
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string CommandLine::usage() {
+    return R"(Usage: tolmaren_simulator [options]
+
+Stands in for the basestation, headstage and probe: serves the register-access
+protocol on the configuration port until interrupted (Ctrl-C).
+
+Probe and hardware:
+  --probe-type N         probe type 0 to 3 (default: from the EEPROM file, else 0)
+  --serial N             probe serial number, 0 to 2^30-1 (default: from the EEPROM file, else 0)
+  --eeprom FILE          keep the 2048-byte EEPROM in FILE (created when missing),
+                         so identity and calibration survive a restart
+  --fpga-version MAJ.MIN FPGA version reported at 0x0000/0x0004 (default 4.1)
+  --temperature CODE     temperature register code (default 2560, about 41.8 C)
+  --memory-test-ms MS    how long the memory test stays busy (default 1500)
+
+Network:
+  --address IPV4         listen address (default: the library's basestation address)
+  --config-port N        configuration port (default 1235; 0 picks a free port)
+
+Faults of the register-access protocol:
+  --no-reply             execute requests but never reply
+  --late-reply MS        reply MS milliseconds late
+  --wrong-first-word     corrupt the first word of every reply
+  --wrong-reply-size     add one byte to every reply
+  --status-errors BITS   set these error-word bits (status bits 31..16) in every reply
+  --close-after N        close the connection when request N+1 arrives (once)
+
+Faults of the serial link:
+  --uart-no-ack          commands get neither acknowledge nor reply bytes
+  --uart-wrong-ack BYTE  acknowledge with BYTE instead of 0xC3
+  --uart-flags BITS      raise UART error flags (bits 0 to 3) on every transaction
+  --uart-missing-bytes N drop the last N reply bytes of every read
+  --headstage-silent     the headstage answers nothing
+  --eeprom-not-done      EEPROM status never reports done (bit 4 clear)
+  --eeprom-error         EEPROM status reports an error (bit 0 set)
+
+Self-test results:
+  --memory-test-error    the memory test fails
+  --test7-errors N       test 7 error count
+  --test8-flags BITS     test 8 error flags (bits 2 to 0)
+  --prbs-errors N        PRBS error count of test 6
+
+  -h, --help             show this text
+)";
+}
+
+} // namespace tolmaren_sim

@@ -1,0 +1,161 @@
+#include "sim/ConfigServer.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "sim/HdlcCodec.h"
+#include "sim/RegisterProtocol.h"
+
+namespace tolmaren_sim {
+
+ConfigServer::ConfigServer(std::mutex& mutex, HardwareModel& hardware)
+    : mutex_(mutex), hardware_(hardware) {}
+
+ConfigServer::~ConfigServer() { stop(); }
+
+void ConfigServer::start(const std::string& address, uint16_t port) {
+    if (running())
+        return;
+    listener_ = std::make_unique<TcpListener>(address, port);
+    port_ = listener_->port();
+    stop_.clear();
+    thread_ = std::thread([this] { run(); });
+}
+
+void ConfigServer::stop() {
+    if (!running())
+        return;
+    stop_.raise();
+    thread_.join();
+    listener_.reset();
+}
+
+void ConfigServer::run() {
+    for (;;) {
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[0].revents)
+            return;
+        UniqueFd client = listener_->accept();
+        if (!client.valid())
+            continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++hardware_.counters.connections;
+        }
+        serve(client.get());
+    }
+}
+
+void ConfigServer::serve(int client) {
+    HdlcCodec codec;
+    uint64_t droppedSoFar = 0;
+    std::vector<uint8_t> buffer(65536);
+    std::vector<std::vector<uint8_t>> frames;
+    for (;;) {
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[0].revents)
+            return;
+        const ssize_t received = ::recv(client, buffer.data(), buffer.size(), 0);
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            continue;
+        if (received <= 0)
+            return; // closed by the client, or failed
+
+        frames.clear();
+        codec.feed(buffer.data(), static_cast<std::size_t>(received), frames);
+        if (codec.droppedFrames() != droppedSoFar) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            hardware_.counters.droppedFrames += codec.droppedFrames() - droppedSoFar;
+            droppedSoFar = codec.droppedFrames();
+        }
+        for (const auto& frame : frames) {
+            const Outcome outcome = process(frame);
+            if (outcome.close)
+                return;
+            if (outcome.delayMs && stop_.waitFor(outcome.delayMs))
+                return;
+            if (!outcome.reply)
+                continue;
+            if (!sendAll(client, HdlcCodec::encode(*outcome.reply)))
+                return;
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++hardware_.counters.replies;
+        }
+    }
+}
+
+ConfigServer::Outcome ConfigServer::process(const std::vector<uint8_t>& request) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Faults& faults = hardware_.faults;
+    RequestCounters& counters = hardware_.counters;
+    ++counters.requests;
+
+    Outcome outcome;
+    if (faults.closeAfterRequests) {
+        if (*faults.closeAfterRequests == 0) {
+            faults.closeAfterRequests.reset();
+            outcome.close = true;
+            return outcome;
+        }
+        --*faults.closeAfterRequests;
+    }
+
+    auto result = RegisterProtocol::handle(request, hardware_.registers, faults.statusErrorBits);
+    if (!result) {
+        ++counters.droppedFrames;
+        return outcome;
+    }
+    if (result->malformed)
+        ++counters.malformedRequests;
+
+    std::vector<uint8_t>& reply = result->reply;
+    switch (faults.reply) {
+    case ReplyFault::None:
+        break;
+    case ReplyFault::NoReply:
+        return outcome;
+    case ReplyFault::LateReply:
+        outcome.delayMs = faults.lateReplyMs;
+        break;
+    case ReplyFault::WrongFirstWord:
+        reply[0] = static_cast<uint8_t>(~reply[0]);
+        break;
+    case ReplyFault::WrongSize:
+        reply.push_back(0);
+        break;
+    }
+    outcome.reply = std::move(reply);
+    return outcome;
+}
+
+bool ConfigServer::sendAll(int client, const std::vector<uint8_t>& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLOUT, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            return false;
+        if (fds[0].revents)
+            return false;
+    }
+    return true;
+}
+
+} // namespace tolmaren_sim

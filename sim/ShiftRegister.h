@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace tolmaren_sim {
+
+// A serial shift register of fixed length. Position 0 is the output end:
+// shifting a bit in at the input end pushes the bit at position 0 out.
+class ShiftRegister {
+public:
+    explicit ShiftRegister(std::size_t length = 0) : bits_(length, false) {}
+
+    std::size_t length() const { return bits_.size(); }
+    // Shifts one bit in and returns the bit that left. A register of length
+    // zero passes nothing through: it returns 0.
+    bool shift(bool in);
+    // The content, position 0 first.
+    std::vector<bool> contents() const;
+
+private:
+    std::vector<bool> bits_; // ring buffer, head_ is position 0
+    std::size_t head_ = 0;
+};
+
+} // namespace tolmaren_sim

@@ -1,0 +1,46 @@
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <pthread.h>
+
+#include "sim/BasestationSimulator.h"
+#include "sim/CommandLine.h"
+
+using tolmaren_sim::BasestationSimulator;
+using tolmaren_sim::CommandLine;
+
+int main(int argc, char** argv) {
+    const CommandLine::Result arguments = CommandLine::parse({argv + 1, argv + argc});
+    if (!arguments.error.empty()) {
+        std::cerr << "tolmaren_simulator: " << arguments.error << " (see --help)\n";
+        return 2;
+    }
+    if (arguments.help) {
+        std::cout << CommandLine::usage();
+        return 0;
+    }
+
+    // The signals are taken by sigwait below, so the server threads started
+    // afterwards must not receive them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    try {
+        BasestationSimulator simulator(arguments.options);
+        simulator.start();
+        std::cout << "tolmaren_simulator: probe type " << simulator.probeType()
+                  << ", configuration port listening on " << simulator.options().address << ":"
+                  << simulator.configPort() << std::endl;
+        int signal = 0;
+        sigwait(&signals, &signal);
+        std::cout << "tolmaren_simulator: stopping" << std::endl;
+        simulator.stop();
+    } catch (const std::exception& e) {
+        std::cerr << "tolmaren_simulator: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,102 @@
+#include "data/TolmarenDataConnectionLink.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "link/TCPDescriptor.h"
+
+TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& host, unsigned short port)
+    : connection_(socket_.connect(host, port)) {
+    connection_->setTimeout(1);
+    std::cerr << "TolmarenDataConnectionLink\n";
+    buffer_.reset(new unsigned char[bufferSize]);
+    position_ = buffer_.get() + bufferSize;
+}
+
+TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& file)
+    : playback_(file, std::ios::in | std::ios::binary) {
+    std::cerr << "TolmarenDataConnectionLink with playback " << file << "\n";
+    buffer_.reset(new unsigned char[bufferSize]);
+    position_ = buffer_.get() + bufferSize;
+}
+
+TolmarenDataConnectionLink::~TolmarenDataConnectionLink() = default;
+
+bool TolmarenDataConnectionLink::write(ConnectionLinkPacket& packet) {
+    if (connection_ == nullptr) return false;
+    std::unique_ptr<unsigned char[]> bytes(packet.stream());
+    return connection_->writen(reinterpret_cast<const char*>(bytes.get()),
+                               static_cast<unsigned int>(packet.size()));
+}
+
+unsigned char* TolmarenDataConnectionLink::rawread(unsigned int n) {
+    // The result must lie inside the buffer; larger requests cannot be served.
+    if (n > bufferSize) return nullptr;
+    unsigned char* bytes = connection_ != nullptr ? liveRawread(n) : playbackRawread(n);
+    if (bytes != nullptr) record(bytes, n);
+    return bytes;
+}
+
+unsigned char* TolmarenDataConnectionLink::liveRawread(unsigned int n) {
+    unsigned char* const end = buffer_.get() + bufferSize;
+    if (n <= static_cast<unsigned int>(end - position_)) {
+        unsigned char* bytes = position_;
+        position_ += n;
+        return bytes;
+    }
+    // Refill with one receive: keep the undelivered tail at the front and
+    // fill the rest of the buffer.
+    const unsigned int pending = static_cast<unsigned int>(end - position_);
+    std::memmove(buffer_.get(), position_, pending);
+    // Until the receive completes the buffer holds nothing deliverable, also
+    // when it throws.
+    position_ = end;
+    if (!connection_->readn(reinterpret_cast<char*>(buffer_.get() + pending), bufferSize - pending))
+        return nullptr; // a pause: what arrived of this refill cannot be told apart, so it goes
+    position_ = buffer_.get() + n;
+    return buffer_.get();
+}
+
+unsigned char* TolmarenDataConnectionLink::playbackRawread(unsigned int n) {
+    playback_.read(reinterpret_cast<char*>(buffer_.get()), n);
+    if (!playback_ || static_cast<unsigned int>(playback_.gcount()) != n) return nullptr;
+    return buffer_.get();
+}
+
+ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
+    std::unique_ptr<char[]> bytes(new char[size]);
+    bool complete;
+    if (connection_ != nullptr) {
+        complete = liveRead(bytes.get(), size);
+    } else {
+        playback_.read(bytes.get(), size);
+        complete = playback_ && static_cast<unsigned int>(playback_.gcount()) == size;
+    }
+    if (!complete) return ConnectionLinkPacket();
+    record(bytes.get(), size);
+    return ConnectionLinkPacket(bytes.get(), size);
+}
+
+bool TolmarenDataConnectionLink::liveRead(char* bytes, unsigned int n) {
+    // Bytes already buffered for rawread come first, so that the stream is
+    // delivered in order whichever of the two reads is used.
+    unsigned char* const end = buffer_.get() + bufferSize;
+    const unsigned int buffered = std::min(n, static_cast<unsigned int>(end - position_));
+    std::memcpy(bytes, position_, buffered);
+    position_ += buffered;
+    return connection_->readn(bytes + buffered, n - buffered);
+}
+
+void TolmarenDataConnectionLink::record(const void* bytes, unsigned int n) {
+    if (recording_.is_open()) recording_.write(static_cast<const char*>(bytes), n);
+}
+
+void TolmarenDataConnectionLink::startRecording(const std::string& file) {
+    stopRecording();
+    recording_.open(file, std::ios::out | std::ios::binary | std::ios::trunc);
+}
+
+void TolmarenDataConnectionLink::stopRecording() {
+    if (recording_.is_open()) recording_.close();
+}

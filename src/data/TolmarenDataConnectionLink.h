@@ -1,0 +1,52 @@
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "data/TolmarenConnectionLinkIntf.h"
+#include "link/TCPSocket.h"
+
+namespace morvek {
+class TCPDescriptor;
+}
+
+// The neural-data link: the basestation's data stream over TCP, or a recorded
+// file played back in its place. Every byte delivered to the caller can be
+// appended to a recording file, which is the raw stream without any framing.
+class TolmarenDataConnectionLink : public TolmarenConnectionLinkIntf {
+public:
+    static constexpr unsigned int bufferSize = 0x100000;
+
+    // Live: connects to the basestation's data port; throws
+    // morvek::TCPSocket::Exception when that fails.
+    TolmarenDataConnectionLink(const std::string& host, unsigned short port);
+    // Playback of a recorded file. A file that does not open gives a link
+    // whose every read returns nothing.
+    explicit TolmarenDataConnectionLink(const std::string& file);
+    ~TolmarenDataConnectionLink() override;
+    TolmarenDataConnectionLink(const TolmarenDataConnectionLink&) = delete;
+    TolmarenDataConnectionLink& operator=(const TolmarenDataConnectionLink&) = delete;
+
+    bool write(ConnectionLinkPacket& packet) override;
+    ConnectionLinkPacket read(unsigned int size) override;
+    // Null also when n exceeds the buffer.
+    unsigned char* rawread(unsigned int n) override;
+    void startRecording(const std::string& file) override;
+    void stopRecording() override;
+
+private:
+    unsigned char* liveRawread(unsigned int n);
+    unsigned char* playbackRawread(unsigned int n);
+    bool liveRead(char* bytes, unsigned int n);
+    void record(const void* bytes, unsigned int n);
+
+    morvek::TCPSocket socket_;
+    std::unique_ptr<morvek::TCPDescriptor> connection_; // null in playback
+    std::ofstream recording_;
+    std::ifstream playback_;
+    std::unique_ptr<unsigned char[]> buffer_;
+    // Next byte not yet delivered; the bytes from here to the end of the
+    // buffer were received but not delivered.
+    unsigned char* position_ = nullptr;
+};

@@ -1,0 +1,121 @@
+#include "link/TCPDescriptor.h"
+
+#include <cerrno>
+#include <climits>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace morvek {
+
+namespace {
+
+enum class Wait { Ready, TimedOut, Failed };
+
+// Waits until the socket is ready for the given events, at most timeoutMilli;
+// interrupted waits start again.
+Wait waitFor(int socket, short events, unsigned int timeoutMilli) {
+    pollfd entry{socket, events, 0};
+    const int timeout = timeoutMilli > static_cast<unsigned int>(INT_MAX)
+                            ? INT_MAX
+                            : static_cast<int>(timeoutMilli);
+    for (;;) {
+        const int result = ::poll(&entry, 1, timeout);
+        if (result > 0)
+            return Wait::Ready;
+        if (result == 0)
+            return Wait::TimedOut;
+        if (errno != EINTR)
+            return Wait::Failed;
+    }
+}
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+} // namespace
+
+TCPDescriptor::TCPDescriptor(unsigned int socket) : socket_(socket) {}
+
+TCPDescriptor::~TCPDescriptor() { TCPDescriptor::close(); }
+
+void TCPDescriptor::close() {
+    if (socket_ != closedSocket) {
+        ::close(handle());
+        socket_ = closedSocket;
+    }
+}
+
+// With a time-out the socket is only ever used without blocking, so that no
+// single call can outlast the wait: data already waiting is taken at once,
+// otherwise the descriptor waits for readiness and tries again.
+bool TCPDescriptor::readn(char* buffer, unsigned int length) {
+    unsigned int received = 0;
+    while (received < length) {
+        const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
+        const ssize_t count = ::recv(handle(), buffer + received, length - received, flags);
+        if (count > 0) {
+            received += static_cast<unsigned int>(count);
+            continue;
+        }
+        if (count == 0)
+            throw ReadError("TCPDescriptor readn failed");
+        if (errno == EINTR)
+            continue;
+        if (!(readTimeoutMilli_ != 0 && wouldBlock(errno)))
+            throw ReadError("TCPDescriptor readn failed");
+        const Wait wait = waitFor(handle(), POLLIN, readTimeoutMilli_);
+        if (wait == Wait::TimedOut)
+            return false;
+        if (wait == Wait::Failed)
+            throw ReadError("TCPDescriptor readn failed");
+    }
+    return true;
+}
+
+bool TCPDescriptor::writen(const char* buffer, unsigned int length) {
+    unsigned int sent = 0;
+    while (sent < length) {
+        // MSG_NOSIGNAL: a peer that has gone away gives an error, not SIGPIPE.
+        const int flags = MSG_NOSIGNAL | (writeTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0);
+        const ssize_t count = ::send(handle(), buffer + sent, length - sent, flags);
+        if (count > 0) {
+            sent += static_cast<unsigned int>(count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (!(count < 0 && writeTimeoutMilli_ != 0 && wouldBlock(errno)))
+            throw WriteError("TCPDescriptor write failed");
+        const Wait wait = waitFor(handle(), POLLOUT, writeTimeoutMilli_);
+        if (wait == Wait::TimedOut)
+            return false;
+        if (wait == Wait::Failed)
+            throw WriteError("TCPDescriptor write failed");
+    }
+    return true;
+}
+
+unsigned int TCPDescriptor::readSome(char* buffer, unsigned int length) {
+    if (length == 0)
+        return 0;
+    for (;;) {
+        const ssize_t count = ::recv(handle(), buffer, length, 0);
+        if (count > 0)
+            return static_cast<unsigned int>(count);
+        if (count == 0 || errno != EINTR)
+            throw ReadError("FileDescriptor readSome failed");
+    }
+}
+
+bool TCPDescriptor::canRead() {
+    pollfd entry{handle(), POLLIN, 0};
+    for (;;) {
+        const int result = ::poll(&entry, 1, 0);
+        if (result >= 0)
+            return result > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        if (errno != EINTR)
+            throw ReadError("FileDescriptor read failed");
+    }
+}
+
+} // namespace morvek

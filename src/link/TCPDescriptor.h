@@ -1,0 +1,29 @@
+#pragma once
+
+#include "link/FileDescriptor.h"
+
+namespace morvek {
+
+// One connected stream socket. Reads and writes block, each wait bounded by
+// the descriptor's time-out when one is set.
+class TCPDescriptor : public FileDescriptor {
+public:
+    explicit TCPDescriptor(unsigned int socket);
+    ~TCPDescriptor() override;
+
+    bool writen(const char* buffer, unsigned int length) override;
+    bool readn(char* buffer, unsigned int length) override;
+    // One receive of at most length bytes, without a time-out.
+    unsigned int readSome(char* buffer, unsigned int length) override;
+    // Data or an end of stream is waiting.
+    bool canRead() override;
+    void close() override;
+
+private:
+    static constexpr unsigned int closedSocket = ~0u;
+    unsigned int socket_;
+
+    int handle() const { return static_cast<int>(socket_); }
+};
+
+} // namespace morvek

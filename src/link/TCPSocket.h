@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+
+#include "link/FileDescriptor.h"
+
+namespace morvek {
+
+class TCPDescriptor;
+
+// Opens stream connections: as a client (connect) or as a server (accept on
+// a listening socket that is kept while the service stays the same). Either
+// way the caller owns the returned descriptor.
+class TCPSocket {
+public:
+    class Exception : public FileDescriptor::Exception {
+    public:
+        explicit Exception(const std::string& message) : FileDescriptor::Exception(message) {}
+    };
+    class Timeout : public Exception {
+    public:
+        explicit Timeout(const std::string& message) : Exception(message) {}
+    };
+    class PortInUse : public Exception {
+    public:
+        explicit PortInUse(const std::string& message) : Exception(message) {}
+    };
+
+    TCPSocket() = default;
+    TCPSocket(const TCPSocket&) = delete;
+    TCPSocket& operator=(const TCPSocket&) = delete;
+    ~TCPSocket();
+
+    TCPDescriptor* connect(const std::string& host, const std::string& service);
+    TCPDescriptor* connect(const std::string& host, unsigned short port);
+    TCPDescriptor* accept(const std::string& service);
+    TCPDescriptor* accept(unsigned short port);
+    // Seconds; 0 waits without limit.
+    void setAcceptTimeout(unsigned int seconds) { acceptTimeout_ = seconds; }
+
+private:
+    static constexpr unsigned int noSocket = ~0u;
+
+    unsigned int acceptTimeout_ = 0;
+    bool needsListeningSocket_ = true;
+    unsigned int listeningSocket_ = noSocket;
+    std::string service_;
+    int addressLength_ = 0;
+
+    void listenOn(const std::string& service);
+    void closeListeningSocket();
+};
+
+} // namespace morvek

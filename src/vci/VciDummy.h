@@ -1,0 +1,20 @@
+#pragma once
+
+#include <map>
+
+#include "vci/VciInterface.h"
+
+// In-memory register space standing in for the basestation in playback: every
+// register reads back the last value written to it, or 0. Each access leaves a
+// trace line on the standard error stream.
+class VciDummy : public VciInterface {
+public:
+    VciDummy() = default;
+
+    void vciWrite(unsigned int address, unsigned int data) override;
+    unsigned int vciRead(unsigned int address) override;
+    unsigned int getVciDataWidth() const override;
+
+private:
+    std::map<unsigned int, unsigned int> registers_;
+};
