@@ -26,7 +26,7 @@ field_uart_error_flags field_uart_error_flags::readall() const {
     return field_uart_error_flags(*this, vci_->vciRead(address_));
 }
 
-void field_uart_error_flags::writeall() {
+void field_uart_error_flags::writeall() const {
     if (!buffered_) throw std::runtime_error("writeall not allowed, first do readall");
     buffered_ = false;
     write(value_);

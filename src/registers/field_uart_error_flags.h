@@ -17,7 +17,7 @@ public:
     field_uart_error_flags& operator=(const field_uart_error_flags&) = delete;
 
     field_uart_error_flags readall() const;
-    void writeall();
+    void writeall() const;
 
     field_bit error_bit0;
     field_bit error_bit1;

@@ -15,7 +15,8 @@ public:
     VciInterface* getVciInterface() const { return vci_; }
 
 protected:
-    bool buffered_ = false;
+    // Mutable so that a snapshot can be written back through a const object.
+    mutable bool buffered_ = false;
     mutable unsigned long long value_ = 0;
     unsigned int address_ = 0;
     VciInterface* vci_ = nullptr;

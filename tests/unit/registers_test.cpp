@@ -282,7 +282,8 @@ TEST(UartErrorFlags, BufferedWritesStayLocalUntilWriteall) {
     RecordingVci vci;
     const neuroprobe map(0, &vci);
     vci.setValue(0x1058, 0x3);
-    field_uart_error_flags snapshot = map.vci2uart.uart_error_flags.flags.readall();
+    // Both the buffered write and the write-back work on a const snapshot.
+    const field_uart_error_flags snapshot = map.vci2uart.uart_error_flags.flags.readall();
     vci.clearCalls();
 
     // All 64 bits are kept while buffered; nothing reaches the interface.

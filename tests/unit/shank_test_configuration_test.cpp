@@ -177,12 +177,15 @@ TEST_P(ShankChainTest, ConnectingAnElectrodeReplacesTheChannelsPreviousOne) {
 
 TEST_P(ShankChainTest, DoubleConnectionDecodesToTheLowestBankWithCode4) {
     const Shank s = GetParam();
-    std::vector<bool> chain = expectedChain(s, {10, 10 + s.channels, 500}, false, true);
+    // Channel 10 on banks 0 and 1, channel 11 on banks 1 and 2.
+    std::vector<bool> chain = expectedChain(
+        s, {10, 10 + s.channels, 11 + s.channels, 11 + 2 * s.channels, 500}, false, true);
     ASSERT_EQ(model_.enableElectrode(20), 0u);
     EXPECT_EQ(model_.getShankConfigFromChain(chain), 4u);
     EXPECT_TRUE(chain.empty());
     const std::vector<uint8_t> connections = connectionsOf(model_);
     EXPECT_EQ(connections[10], 0);
+    EXPECT_EQ(connections[11], 1);
     // Channels after the doubly connected one are still decoded.
     EXPECT_EQ(connections[500 % s.channels], 500 / s.channels);
     EXPECT_EQ(connections[20], 255);
