@@ -25,17 +25,15 @@ BasestationRegisters::BasestationRegisters(const SimulatorOptions& options, Uart
 }
 
 bool BasestationRegisters::mapped(uint32_t address) {
-    if (address % 4 != 0)
-        return false;
+    if (address % 4 != 0) return false;
     return (within(address, 0x0000, 0x1014) && address != 0x0014) ||
-           within(address, 0x1014, 0x1068) || within(address, 0x1080, 0x108C) ||
-           address == leds || within(address, 0x1100, 0x11B0) ||
-           within(address, 0x1200, 0x1284) || within(address, scale, spaceEnd);
+           within(address, 0x1014, 0x1068) || within(address, 0x1080, 0x108C) || address == leds ||
+           within(address, 0x1100, 0x11B0) || within(address, 0x1200, 0x1284) ||
+           within(address, scale, spaceEnd);
 }
 
 uint32_t BasestationRegisters::read(uint32_t address) {
-    if (!mapped(address))
-        return 0;
+    if (!mapped(address)) return 0;
     advanceCounters(Clock::now());
     switch (address) {
     case rxData:
@@ -50,8 +48,7 @@ uint32_t BasestationRegisters::read(uint32_t address) {
 }
 
 uint32_t BasestationRegisters::peek(uint32_t address) const {
-    if (!mapped(address))
-        return 0;
+    if (!mapped(address)) return 0;
     switch (address) {
     case rxData:
         return bridge_.peekReceived();
@@ -85,7 +82,7 @@ uint32_t BasestationRegisters::current(uint32_t address) const {
     case shiftFifo:
         return static_cast<uint32_t>(bridge_.shiftedCount());
     case dmaError:
-        return faults_.dmaError;
+        return faults_.dmaError | (dmaOverflow_ ? 1u : 0u);
     case dramTestBusy:
         return memoryTest_.busy(now) ? 1 : 0;
     case dramTestError:
@@ -103,18 +100,15 @@ uint32_t BasestationRegisters::current(uint32_t address) const {
     }
     if (within(address, test9Result0, test9Result8 + 4)) {
         const unsigned int k = (address - test9Result0) / 4;
-        if (k == 1 || k == 3)
-            return counters_.test9aReceived();
-        if (k == 8)
-            return counters_.test9bReceived();
+        if (k == 1 || k == 3) return counters_.test9aReceived();
+        if (k == 8) return counters_.test9bReceived();
         return faults_.test9Errors[k];
     }
     return words_[address / 4];
 }
 
 void BasestationRegisters::write(uint32_t address, uint32_t value) {
-    if (!mapped(address))
-        return;
+    if (!mapped(address)) return;
     const auto now = Clock::now();
     advanceCounters(now);
     uint32_t& stored = words_[address / 4];
@@ -144,25 +138,26 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
         bridge_.writeAccelerated(value);
         return;
     case reset:
-        if (value != 0)
-            resetBasestation();
+        if (value != 0) resetBasestation();
         break;
     case dramTestStart:
         // The test starts when the start register toggles.
-        if ((value != 0) != (stored != 0))
-            memoryTest_.start(now);
+        if ((value != 0) != (stored != 0)) memoryTest_.start(now);
         break;
     case neuralStart:
-        if (value != 0 && stored == 0)
-            counters_.restartTest9();
+        if (value != 0 && stored == 0) counters_.restartTest9();
+        break;
+    case datapathReset:
+        if (value != 0) {
+            ++datapathResets_;
+            dmaOverflow_ = false;
+        }
         break;
     case test7Enable:
-        if (value != 0)
-            counters_.restartTest7();
+        if (value != 0) counters_.restartTest7();
         break;
     default:
-        if (within(address, test9Result0, test9Result8 + 4))
-            return; // read-only
+        if (within(address, test9Result0, test9Result8 + 4)) return; // read-only
         break;
     }
     stored = value;

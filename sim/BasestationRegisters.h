@@ -80,6 +80,11 @@ public:
     void setTemperatureCode(uint32_t code) { temperatureCode_ = code; }
     // Fill of the data FIFO, 2^28 = 100 %; kept by the data side.
     void setFifoFilling(uint32_t fill) { fifoFilling_ = fill; }
+    // The data FIFO overflowed: dma_error reads 1 until the datapath is reset.
+    void raiseDmaOverflow() { dmaOverflow_ = true; }
+    // Nonzero writes to datapath_reset so far, so that the data side sees
+    // every reset however short.
+    uint64_t datapathResets() const { return datapathResets_; }
 
 private:
     static bool mapped(uint32_t address);
@@ -94,6 +99,8 @@ private:
     std::vector<uint32_t> words_;
     uint32_t temperatureCode_;
     uint32_t fifoFilling_ = 0;
+    bool dmaOverflow_ = false;
+    uint64_t datapathResets_ = 0;
     MemoryTest memoryTest_;
     BistCounters counters_;
 };

@@ -3,15 +3,27 @@
 namespace tolmaren_sim {
 
 BasestationSimulator::BasestationSimulator(const SimulatorOptions& options)
-    : hardware_(std::make_unique<HardwareModel>(options)), configServer_(mutex_, *hardware_) {}
+    : hardware_(std::make_unique<HardwareModel>(options)), configServer_(mutex_, *hardware_),
+      dataServer_(mutex_, *hardware_) {}
 
-BasestationSimulator::~BasestationSimulator() { stop(); }
+BasestationSimulator::~BasestationSimulator() {
+    stop();
+}
 
 void BasestationSimulator::start() {
     configServer_.start(hardware_->options.address, hardware_->options.configPort);
+    try {
+        dataServer_.start();
+    } catch (...) {
+        configServer_.stop();
+        throw;
+    }
 }
 
-void BasestationSimulator::stop() { configServer_.stop(); }
+void BasestationSimulator::stop() {
+    dataServer_.stop();
+    configServer_.stop();
+}
 
 uint32_t BasestationSimulator::registerValue(uint32_t address) const {
     return inspect([&](const HardwareModel& hw) { return hw.registers.peek(address); });

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "sim/ConfigServer.h"
+#include "sim/DataFaults.h"
+#include "sim/DataServer.h"
 #include "sim/Eeprom.h"
 #include "sim/Faults.h"
 #include "sim/HardwareModel.h"
@@ -27,8 +29,8 @@ public:
     BasestationSimulator(const BasestationSimulator&) = delete;
     BasestationSimulator& operator=(const BasestationSimulator&) = delete;
 
-    // Binds the configuration port and starts serving; throws
-    // std::runtime_error when the port cannot be bound.
+    // Binds the configuration and data ports and starts serving; throws
+    // std::runtime_error when a port cannot be bound.
     void start();
     // Ends the connection and the server thread; never blocks on a client.
     void stop();
@@ -36,6 +38,12 @@ public:
     // The bound configuration port (the chosen one when 0 was asked for).
     uint16_t configPort() const { return configServer_.port(); }
     const SimulatorOptions& options() const { return hardware_->options; }
+    // The bound data port (the chosen one when 0 was asked for).
+    uint16_t dataPort() const { return dataServer_.port(); }
+    // Faults of the data stream, and what the data port has sent.
+    DataFaults dataFaults() const { return dataServer_.faults(); }
+    void setDataFaults(const DataFaults& faults) { dataServer_.setFaults(faults); }
+    DataServer::Statistics dataStatistics() const { return dataServer_.statistics(); }
 
     // Inspection, all thread-safe.
     uint32_t registerValue(uint32_t address) const;
@@ -70,6 +78,7 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<HardwareModel> hardware_;
     ConfigServer configServer_;
+    DataServer dataServer_;
 };
 
 } // namespace tolmaren_sim

@@ -18,8 +18,7 @@ unsigned long number(const std::string& text, unsigned long max) {
     const unsigned long value = std::strtoul(text.c_str(), &end, 0);
     if (*end != '\0' || errno == ERANGE)
         throw std::invalid_argument("'" + text + "' is not a number");
-    if (value > max)
-        throw std::invalid_argument(text + " is above " + std::to_string(max));
+    if (value > max) throw std::invalid_argument(text + " is above " + std::to_string(max));
     return value;
 }
 
@@ -33,16 +32,17 @@ struct Option {
 const std::map<std::string, Option>& optionTable() {
     static const std::map<std::string, Option> table = {
         {"--probe-type",
-         {true, [](SimulatorOptions& o, const std::string& v) {
-              o.probeType = static_cast<int>(number(v, 3));
-          }}},
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.probeType = static_cast<int>(number(v, 3)); }}},
         {"--serial",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.serialNumber = static_cast<uint32_t>(number(v, 0x3FFFFFFF));
           }}},
         {"--eeprom", {true, [](SimulatorOptions& o, const std::string& v) { o.eepromFile = v; }}},
         {"--fpga-version",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               const auto dot = v.find('.');
               if (dot == std::string::npos)
                   throw std::invalid_argument("--fpga-version wants MAJOR.MINOR");
@@ -51,82 +51,98 @@ const std::map<std::string, Option>& optionTable() {
           }}},
         {"--address", {true, [](SimulatorOptions& o, const std::string& v) { o.address = v; }}},
         {"--config-port",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.configPort = static_cast<uint16_t>(number(v, 0xFFFF));
           }}},
+        {"--data-port",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.data.port = static_cast<uint16_t>(number(v, 0xFFFF));
+          }}},
+        {"--fast-data",
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.data.pacing = DataPacing::Fast; }}},
+        {"--data-fifo",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.data.fifoBytes = static_cast<std::size_t>(number(v, 0xFFFFFFFF));
+          }}},
         {"--temperature",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.temperatureCode = static_cast<uint32_t>(number(v, 0xFFFFFFFF));
           }}},
         {"--memory-test-ms",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.memoryTestMs = static_cast<unsigned int>(number(v, 3600000));
           }}},
         {"--no-reply",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.reply = ReplyFault::NoReply;
-          }}},
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.faults.reply = ReplyFault::NoReply; }}},
         {"--late-reply",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.reply = ReplyFault::LateReply;
               o.faults.lateReplyMs = static_cast<unsigned int>(number(v, 3600000));
           }}},
         {"--wrong-first-word",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.reply = ReplyFault::WrongFirstWord;
-          }}},
+         {false, [](SimulatorOptions& o,
+                    const std::string&) { o.faults.reply = ReplyFault::WrongFirstWord; }}},
         {"--wrong-reply-size",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.reply = ReplyFault::WrongSize;
-          }}},
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.faults.reply = ReplyFault::WrongSize; }}},
         {"--status-errors",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.statusErrorBits = static_cast<uint16_t>(number(v, 0xFFFF));
           }}},
         {"--close-after",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.closeAfterRequests = static_cast<unsigned int>(number(v, 0xFFFFFFFF));
           }}},
         {"--uart-no-ack",
          {false, [](SimulatorOptions& o, const std::string&) { o.faults.uartNoAck = true; }}},
         {"--uart-wrong-ack",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.uartWrongAck = static_cast<uint8_t>(number(v, 0xFF));
           }}},
         {"--uart-flags",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.uartErrorFlags = static_cast<uint8_t>(number(v, 0x0F));
           }}},
         {"--uart-missing-bytes",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.uartMissingReplyBytes = static_cast<unsigned int>(number(v, 0xFFFF));
           }}},
         {"--headstage-silent",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.headstageSilent = true;
-          }}},
+         {false, [](SimulatorOptions& o, const std::string&) { o.faults.headstageSilent = true; }}},
         {"--eeprom-not-done",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.eeprom = EepromFault::NotDone;
-          }}},
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.faults.eeprom = EepromFault::NotDone; }}},
         {"--eeprom-error",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.eeprom = EepromFault::Error;
-          }}},
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.faults.eeprom = EepromFault::Error; }}},
         {"--memory-test-error",
-         {false, [](SimulatorOptions& o, const std::string&) {
-              o.faults.memoryTestError = true;
-          }}},
+         {false, [](SimulatorOptions& o, const std::string&) { o.faults.memoryTestError = true; }}},
         {"--test7-errors",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.test7ErrorCount = static_cast<uint32_t>(number(v, 0xFFFFFFFF));
           }}},
         {"--test8-flags",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.test8ErrorFlags = static_cast<uint8_t>(number(v, 7));
           }}},
         {"--prbs-errors",
-         {true, [](SimulatorOptions& o, const std::string& v) {
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
               o.faults.prbsErrors = static_cast<uint8_t>(number(v, 0xFF));
           }}},
     };
@@ -180,7 +196,8 @@ std::string CommandLine::usage() {
     return R"(Usage: tolmaren_simulator [options]
 
 Stands in for the basestation, headstage and probe: serves the register-access
-protocol on the configuration port until interrupted (Ctrl-C).
+protocol on the configuration port and the neural data stream (with loopback) on
+the data port until interrupted (Ctrl-C).
 
 Probe and hardware:
   --probe-type N         probe type 0 to 3 (default: from the EEPROM file, else 0)
@@ -194,6 +211,13 @@ Probe and hardware:
 Network:
   --address IPV4         listen address (default: the library's basestation address)
   --config-port N        configuration port (default 1235; 0 picks a free port)
+  --data-port N          data port (default 1234; 0 picks a free port)
+
+Data stream:
+  --fast-data            stream as fast as the client reads (default: real time,
+                         30000 electrode blocks a second)
+  --data-fifo BYTES      data FIFO of real-time pacing (default 16777216); when
+                         the client reads too slowly it overflows and data is lost
 
 Faults of the register-access protocol:
   --no-reply             execute requests but never reply

@@ -12,11 +12,12 @@ namespace tolmaren_sim {
 ConfigServer::ConfigServer(std::mutex& mutex, HardwareModel& hardware)
     : mutex_(mutex), hardware_(hardware) {}
 
-ConfigServer::~ConfigServer() { stop(); }
+ConfigServer::~ConfigServer() {
+    stop();
+}
 
 void ConfigServer::start(const std::string& address, uint16_t port) {
-    if (running())
-        return;
+    if (running()) return;
     listener_ = std::make_unique<TcpListener>(address, port);
     port_ = listener_->port();
     stop_.clear();
@@ -24,8 +25,7 @@ void ConfigServer::start(const std::string& address, uint16_t port) {
 }
 
 void ConfigServer::stop() {
-    if (!running())
-        return;
+    if (!running()) return;
     stop_.raise();
     thread_.join();
     listener_.reset();
@@ -35,15 +35,12 @@ void ConfigServer::run() {
     for (;;) {
         pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return;
         }
-        if (fds[0].revents)
-            return;
+        if (fds[0].revents) return;
         UniqueFd client = listener_->accept();
-        if (!client.valid())
-            continue;
+        if (!client.valid()) continue;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++hardware_.counters.connections;
@@ -60,17 +57,13 @@ void ConfigServer::serve(int client) {
     for (;;) {
         pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return;
         }
-        if (fds[0].revents)
-            return;
+        if (fds[0].revents) return;
         const ssize_t received = ::recv(client, buffer.data(), buffer.size(), 0);
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            continue;
-        if (received <= 0)
-            return; // closed by the client, or failed
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+        if (received <= 0) return; // closed by the client, or failed
 
         frames.clear();
         codec.feed(buffer.data(), static_cast<std::size_t>(received), frames);
@@ -81,14 +74,10 @@ void ConfigServer::serve(int client) {
         }
         for (const auto& frame : frames) {
             const Outcome outcome = process(frame);
-            if (outcome.close)
-                return;
-            if (outcome.delayMs && stop_.waitFor(outcome.delayMs))
-                return;
-            if (!outcome.reply)
-                continue;
-            if (!sendAll(client, HdlcCodec::encode(*outcome.reply)))
-                return;
+            if (outcome.close) return;
+            if (outcome.delayMs && stop_.waitFor(outcome.delayMs)) return;
+            if (!outcome.reply) continue;
+            if (!sendAll(client, HdlcCodec::encode(*outcome.reply))) return;
             std::lock_guard<std::mutex> lock(mutex_);
             ++hardware_.counters.replies;
         }
@@ -116,8 +105,7 @@ ConfigServer::Outcome ConfigServer::process(const std::vector<uint8_t>& request)
         ++counters.droppedFrames;
         return outcome;
     }
-    if (result->malformed)
-        ++counters.malformedRequests;
+    if (result->malformed) ++counters.malformedRequests;
 
     std::vector<uint8_t>& reply = result->reply;
     switch (faults.reply) {
@@ -147,13 +135,10 @@ bool ConfigServer::sendAll(int client, const std::vector<uint8_t>& bytes) {
             sent += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return false;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
         pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLOUT, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
-            return false;
-        if (fds[0].revents)
-            return false;
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
+        if (fds[0].revents) return false;
     }
     return true;
 }

@@ -9,14 +9,11 @@ namespace tolmaren_sim {
 
 Eeprom::Eeprom(std::string file) : file_(std::move(file)) {
     bytes_.fill(0xFF);
-    if (file_.empty())
-        return;
+    if (file_.empty()) return;
     std::ifstream in(file_, std::ios::binary);
-    if (!in)
-        return; // created on the first write
+    if (!in) return; // created on the first write
     std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("cannot read EEPROM file " + file_);
+    if (in.bad()) throw std::runtime_error("cannot read EEPROM file " + file_);
     if (data.size() != size)
         throw std::runtime_error("EEPROM file " + file_ + " holds " + std::to_string(data.size()) +
                                  " bytes, expected 2048");
@@ -31,8 +28,7 @@ bool Eeprom::write(std::size_t address, uint8_t value) {
 }
 
 bool Eeprom::save() const {
-    if (file_.empty())
-        return true;
+    if (file_.empty()) return true;
     std::ofstream out(file_, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes_.data()), size);
     return static_cast<bool>(out);

@@ -11,12 +11,9 @@ uint8_t EepromController::read(uint8_t reg) const {
         return start_;
     case 0x61: {
         uint8_t status = status_;
-        if (busy())
-            status &= static_cast<uint8_t>(~statusDone);
-        if (faults_.eeprom == EepromFault::NotDone)
-            status &= static_cast<uint8_t>(~statusDone);
-        if (faults_.eeprom == EepromFault::Error)
-            status |= statusError;
+        if (busy()) status &= static_cast<uint8_t>(~statusDone);
+        if (faults_.eeprom == EepromFault::NotDone) status &= static_cast<uint8_t>(~statusDone);
+        if (faults_.eeprom == EepromFault::Error) status |= statusError;
         return status;
     }
     case 0x62:
@@ -41,8 +38,7 @@ void EepromController::write(uint8_t reg, uint8_t value) {
     case 0x60: {
         const bool falling = start_ != 0 && value == 0;
         start_ = value;
-        if (falling)
-            launch();
+        if (falling) launch();
         break;
     }
     case 0x61:

@@ -34,11 +34,11 @@ struct Faults {
     std::optional<unsigned int> closeAfterRequests;
 
     // UART bridge and serial link.
-    bool uartNoAck = false;               // no acknowledge and no reply bytes
-    std::optional<uint8_t> uartWrongAck;  // this byte instead of 0xC3
-    uint8_t uartErrorFlags = 0;           // bits 0..3 raised by every transaction
+    bool uartNoAck = false;                 // no acknowledge and no reply bytes
+    std::optional<uint8_t> uartWrongAck;    // this byte instead of 0xC3
+    uint8_t uartErrorFlags = 0;             // bits 0..3 raised by every transaction
     unsigned int uartMissingReplyBytes = 0; // reply bytes dropped from the end
-    bool headstageSilent = false;         // the headstage answers nothing
+    bool headstageSilent = false;           // the headstage answers nothing
 
     // Headstage EEPROM controller.
     EepromFault eeprom = EepromFault::None;

@@ -32,8 +32,7 @@ void storeIdentity(const SimulatorOptions& options, Eeprom& eeprom, int probeTyp
         serial = *options.serialNumber;
     }
     const uint32_t packed = serial | (static_cast<uint32_t>(probeType) << 30);
-    if (eeprom.loadedFromFile() && storedIdentity(eeprom) == packed)
-        return;
+    if (eeprom.loadedFromFile() && storedIdentity(eeprom) == packed) return;
     for (unsigned int k = 0; k < 4; ++k) {
         if (!eeprom.write(k, static_cast<uint8_t>(packed >> (8 * k))))
             throw std::runtime_error("cannot write EEPROM file " + eeprom.file());

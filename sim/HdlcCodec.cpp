@@ -26,18 +26,15 @@ void HdlcCodec::feed(const uint8_t* data, std::size_t size,
         const uint8_t byte = data[i];
         switch (state_) {
         case State::Hunting:
-            if (byte == flag)
-                state_ = State::Idle;
+            if (byte == flag) state_ = State::Idle;
             break;
         case State::Discarding:
-            if (byte == flag)
-                state_ = State::Idle;
+            if (byte == flag) state_ = State::Idle;
             break;
         case State::Idle:
         case State::InFrame:
             if (byte == flag) {
-                if (state_ == State::InFrame)
-                    endFrame(frames);
+                if (state_ == State::InFrame) endFrame(frames);
                 break;
             }
             state_ = State::InFrame;

@@ -21,19 +21,16 @@ std::size_t ProbeAsic::chainLength(unsigned int chain, int probeType) {
 }
 
 uint8_t ProbeAsic::shiftByte(unsigned int chain, uint8_t data) {
-    if (chain >= chainCount)
-        return 0;
+    if (chain >= chainCount) return 0;
     uint8_t out = 0;
     for (unsigned int bit = 0; bit < 8; ++bit) {
-        if (chains_[chain].shift((data >> bit) & 1))
-            out |= static_cast<uint8_t>(1u << bit);
+        if (chains_[chain].shift((data >> bit) & 1)) out |= static_cast<uint8_t>(1u << bit);
     }
     return out;
 }
 
 std::vector<bool> ProbeAsic::chain(unsigned int chain) const {
-    if (chain >= chainCount)
-        return {};
+    if (chain >= chainCount) return {};
     return chains_[chain].contents();
 }
 

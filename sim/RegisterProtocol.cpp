@@ -25,15 +25,16 @@ std::vector<uint8_t> toBytes(const std::vector<uint32_t>& words) {
     return bytes;
 }
 
-uint32_t status(uint16_t errors) { return static_cast<uint32_t>(errors) << 16; }
+uint32_t status(uint16_t errors) {
+    return static_cast<uint32_t>(errors) << 16;
+}
 
 } // namespace
 
 std::optional<RegisterProtocol::Result>
 RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegisters& registers,
                          uint16_t injectedErrors) {
-    if (request.size() < 4)
-        return std::nullopt;
+    if (request.size() < 4) return std::nullopt;
     const uint8_t command = request[0];
     const uint32_t echo = static_cast<uint32_t>(command) << 24;
     auto errorReply = [&](uint16_t error) {
@@ -49,10 +50,8 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
 
     switch (command) {
     case Read: {
-        if (!wellFormed(3))
-            return errorReply(errorSopEop);
-        if (increment > 1)
-            return errorReply(errorUnsupported);
+        if (!wellFormed(3)) return errorReply(errorSopEop);
+        if (increment > 1) return errorReply(errorUnsupported);
         std::vector<uint32_t> reply{echo};
         reply.reserve(count + 2);
         uint32_t address = words[1];
@@ -62,22 +61,18 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
         return Result{toBytes(reply), false};
     }
     case Write: {
-        if (!wellFormed(count + 3))
-            return errorReply(errorSopEop);
-        if (increment > 1)
-            return errorReply(errorUnsupported);
+        if (!wellFormed(count + 3)) return errorReply(errorSopEop);
+        if (increment > 1) return errorReply(errorUnsupported);
         uint32_t address = words[1];
         for (std::size_t i = 0; i < count; ++i, address += increment * 4)
             registers.write(address, words[2 + i]);
         return Result{toBytes({echo, status(injectedErrors)}), false};
     }
     case Ping:
-        if (!wellFormed(3))
-            return errorReply(errorSopEop);
+        if (!wellFormed(3)) return errorReply(errorSopEop);
         return Result{toBytes({echo, words[1], status(injectedErrors)}), false};
     case Info:
-        if (!wellFormed(2))
-            return errorReply(errorSopEop);
+        if (!wellFormed(2)) return errorReply(errorSopEop);
         return Result{toBytes({echo, (dataWidth << 8) | addressWidth, status(injectedErrors)}),
                       false};
     default:

@@ -9,8 +9,7 @@ SerdesDevice::SerdesDevice(const Faults& faults, bool deserializer)
 
 uint8_t SerdesDevice::read(uint8_t reg) const {
     // While the check runs the count is live; afterwards it stays latched.
-    if (deserializer_ && reg == prbsCountRegister && prbsRunning())
-        return faults_.prbsErrors;
+    if (deserializer_ && reg == prbsCountRegister && prbsRunning()) return faults_.prbsErrors;
     return registers_[reg];
 }
 
@@ -21,8 +20,7 @@ void SerdesDevice::write(uint8_t reg, uint8_t value) {
         else if (prbsRunning() && value != prbsMode)
             registers_[prbsCountRegister] = faults_.prbsErrors;
     }
-    if (deserializer_ && reg == prbsCountRegister)
-        return; // the count is read-only
+    if (deserializer_ && reg == prbsCountRegister) return; // the count is read-only
     registers_[reg] = value;
 }
 

@@ -3,8 +3,7 @@
 namespace tolmaren_sim {
 
 bool ShiftRegister::shift(bool in) {
-    if (bits_.empty())
-        return false;
+    if (bits_.empty()) return false;
     const bool out = bits_[head_];
     bits_[head_] = in;
     head_ = (head_ + 1) % bits_.size();

@@ -11,8 +11,7 @@ namespace tolmaren_sim {
 
 StopSignal::StopSignal() {
     int fds[2];
-    if (::pipe(fds) != 0)
-        throw std::runtime_error("cannot create the stop pipe");
+    if (::pipe(fds) != 0) throw std::runtime_error("cannot create the stop pipe");
     read_.reset(fds[0]);
     write_.reset(fds[1]);
     ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
@@ -31,7 +30,9 @@ void StopSignal::clear() {
     }
 }
 
-bool StopSignal::raised() const { return waitFor(0); }
+bool StopSignal::raised() const {
+    return waitFor(0);
+}
 
 bool StopSignal::waitFor(unsigned int ms) const {
     pollfd p{read_.get(), POLLIN, 0};

@@ -4,10 +4,10 @@
 
 namespace tolmaren_sim {
 
-UartBridge::UartBridge(Headstage& headstage, SerdesDevice& serializer,
-                       SerdesDevice& deserializer, const Faults& faults)
-    : headstage_(headstage), serializer_(serializer), deserializer_(deserializer),
-      faults_(faults) {}
+UartBridge::UartBridge(Headstage& headstage, SerdesDevice& serializer, SerdesDevice& deserializer,
+                       const Faults& faults)
+    : headstage_(headstage), serializer_(serializer), deserializer_(deserializer), faults_(faults) {
+}
 
 void UartBridge::writeTx(uint32_t word) {
     if (command_.empty() && word != commandMarker) {
@@ -15,8 +15,7 @@ void UartBridge::writeTx(uint32_t word) {
         return;
     }
     command_.push_back(word);
-    if (command_.size() < 4)
-        return;
+    if (command_.size() < 4) return;
     // Device and register are bytes; the count is at most 16 bits.
     if (command_[1] > 0xFF || command_[2] > 0xFF || command_[3] > 0xFFFF) {
         flags_ |= flagMalformed;
@@ -38,11 +37,10 @@ void UartBridge::execute() {
     const uint8_t reg = static_cast<uint8_t>(command_[2]);
     const std::size_t count = command_[3];
     // A device that does not answer, or a lost command, leaves the FIFO empty.
-    if (!deviceAnswers(device) || faults_.uartNoAck)
-        return;
+    if (!deviceAnswers(device) || faults_.uartNoAck) return;
 
-    std::vector<uint8_t> reply = (device & 1) ? readDevice(device & 0xFE, reg, count)
-                                              : writeDevice(device, reg, count);
+    std::vector<uint8_t> reply =
+        (device & 1) ? readDevice(device & 0xFE, reg, count) : writeDevice(device, reg, count);
     const std::size_t missing = std::min<std::size_t>(faults_.uartMissingReplyBytes, reply.size());
     reply.resize(reply.size() - missing);
 
@@ -106,13 +104,11 @@ void UartBridge::writeAccelerated(uint32_t word) {
 }
 
 void UartBridge::shiftToHeadstage(uint16_t word) {
-    if (auto captured = headstage_.shiftWord(word))
-        queue(shifted_, *captured);
+    if (auto captured = headstage_.shiftWord(word)) queue(shifted_, *captured);
 }
 
 uint8_t UartBridge::popReceived() {
-    if (received_.empty())
-        return 0;
+    if (received_.empty()) return 0;
     const uint8_t byte = received_.front();
     received_.pop_front();
     return byte;

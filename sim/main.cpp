@@ -21,7 +21,10 @@ int main(int argc, char** argv) {
     }
 
     // The signals are taken by sigwait below, so the server threads started
-    // afterwards must not receive them.
+    // afterwards must not receive them. A shell starts background jobs with
+    // SIGINT ignored, and an ignored signal never reaches sigwait.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -33,7 +36,8 @@ int main(int argc, char** argv) {
         simulator.start();
         std::cout << "tolmaren_simulator: probe type " << simulator.probeType()
                   << ", configuration port listening on " << simulator.options().address << ":"
-                  << simulator.configPort() << std::endl;
+                  << simulator.configPort() << ", data port on " << simulator.dataPort()
+                  << std::endl;
         int signal = 0;
         sigwait(&signals, &signal);
         std::cout << "tolmaren_simulator: stopping" << std::endl;

@@ -50,6 +50,11 @@ public:
     unsigned int tolmaren_recalib();
     int8_t tolmaren_getOption();
 
+    // --- configuration link ---
+    // Connects the register interface to the basestation's port 1235 and
+    // builds the register map on it: 0 done, 1 the connection failed.
+    unsigned int setupConfigLink();
+
     // --- neural data ---
     // Opens the facade on a recorded data stream, with an in-memory register
     // space in place of the basestation.

@@ -17,8 +17,20 @@ inline uint32_t load(const unsigned char* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
 
+// Code times voltsPerCode in single precision, for every 10-bit code: a look-up
+// is cheaper than a conversion and a multiply per sample.
+struct VoltsTable {
+    float volts[1024];
+    constexpr VoltsTable() : volts() {
+        for (unsigned int code = 0; code < 1024; ++code)
+            volts[code] = static_cast<float>(code) * voltsPerCode;
+    }
+};
+inline constexpr VoltsTable voltsTable;
+
+// code must be below 1024.
 inline float toVolts(uint32_t code) {
-    return static_cast<float>(code) * voltsPerCode;
+    return voltsTable.volts[code];
 }
 
 // Code 0, 1 or 2 of a data word, in stream order.

@@ -59,20 +59,17 @@ ConnectionLinkPacket& operator<<(ConnectionLinkPacket& dst, const ConnectionLink
 }
 
 ConnectionLinkPacket& operator>>(ConnectionLinkPacket& packet, unsigned char& value) {
-    if (packet.size() >= 1)
-        value = static_cast<unsigned char>(packet.unpack(1));
+    if (packet.size() >= 1) value = static_cast<unsigned char>(packet.unpack(1));
     return packet;
 }
 
 ConnectionLinkPacket& operator>>(ConnectionLinkPacket& packet, unsigned short& value) {
-    if (packet.size() >= 2)
-        value = static_cast<unsigned short>(packet.unpack(2));
+    if (packet.size() >= 2) value = static_cast<unsigned short>(packet.unpack(2));
     return packet;
 }
 
 ConnectionLinkPacket& operator>>(ConnectionLinkPacket& packet, unsigned int& value) {
-    if (packet.size() >= 4)
-        value = packet.unpack(4);
+    if (packet.size() >= 4) value = packet.unpack(4);
     return packet;
 }
 
@@ -92,9 +89,9 @@ std::ostream& operator<<(std::ostream& out, const ConnectionLinkPacket& packet) 
 
 std::istream& operator>>(std::istream& in, ConnectionLinkPacket& packet) {
     std::string line;
-    std::getline(in, line);
-    if (!in.good())
-        return in;
+    // A last line without "\n" still counts: only a read that found nothing
+    // leaves the packet unchanged.
+    if (!std::getline(in, line)) return in;
     std::istringstream numbers(line);
     unsigned int value = 0;
     while (numbers >> std::hex >> value)
@@ -105,8 +102,7 @@ std::istream& operator>>(std::istream& in, ConnectionLinkPacket& packet) {
 std::istream& operator>>(std::istream& in, std::deque<ConnectionLinkPacket>& packets) {
     for (;;) {
         in.peek();
-        if (!in.good())
-            return in;
+        if (!in.good()) return in;
         ConnectionLinkPacket packet;
         in >> packet;
         packets.push_back(packet);

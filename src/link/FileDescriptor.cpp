@@ -12,9 +12,13 @@ constexpr unsigned int maxLineLength = 65536;
 
 } // namespace
 
-void FileDescriptor::setReadTimeout(unsigned int seconds) { readTimeoutMilli_ = seconds * 1000u; }
+void FileDescriptor::setReadTimeout(unsigned int seconds) {
+    readTimeoutMilli_ = seconds * 1000u;
+}
 
-void FileDescriptor::setWriteTimeout(unsigned int seconds) { writeTimeoutMilli_ = seconds * 1000u; }
+void FileDescriptor::setWriteTimeout(unsigned int seconds) {
+    writeTimeoutMilli_ = seconds * 1000u;
+}
 
 void FileDescriptor::setReadTimeoutMilli(unsigned int milliseconds) {
     readTimeoutMilli_ = milliseconds;
@@ -28,13 +32,17 @@ bool FileDescriptor::writen(const char*, unsigned int) {
     throw std::logic_error("unreachable code");
 }
 
-bool FileDescriptor::readn(char*, unsigned int) { throw std::logic_error("unreachable code"); }
+bool FileDescriptor::readn(char*, unsigned int) {
+    throw std::logic_error("unreachable code");
+}
 
 unsigned int FileDescriptor::readSome(char*, unsigned int) {
     throw std::logic_error("unreachable code");
 }
 
-bool FileDescriptor::canRead() { throw std::logic_error("unreachable code"); }
+bool FileDescriptor::canRead() {
+    throw std::logic_error("unreachable code");
+}
 
 void FileDescriptor::setTimeout(unsigned int seconds) {
     setReadTimeout(seconds);
@@ -50,22 +58,19 @@ bool FileDescriptor::writeString(const std::string& s) {
     if (s.size() > maxStringLength)
         throw Exception("string too long for FileDescriptor::writeString");
     const char prefix[2] = {static_cast<char>(s.size() >> 8), static_cast<char>(s.size())};
-    if (!writen(prefix, 2))
-        return false;
+    if (!writen(prefix, 2)) return false;
     return writen(s.data(), static_cast<unsigned int>(s.size()));
 }
 
 bool FileDescriptor::readString(std::string& s) {
     unsigned char prefix[2];
-    if (!readn(reinterpret_cast<char*>(prefix), 2))
-        return false;
+    if (!readn(reinterpret_cast<char*>(prefix), 2)) return false;
     unsigned int remaining = prefix[0] * 256u + prefix[1];
     s.clear();
     char chunk[stringChunk];
     while (remaining > 0) {
         const unsigned int length = std::min(remaining, stringChunk);
-        if (!readn(chunk, length))
-            return false;
+        if (!readn(chunk, length)) return false;
         s.append(chunk, length);
         remaining -= length;
     }
@@ -80,13 +85,10 @@ bool FileDescriptor::readLine(std::string& s) {
     s.clear();
     for (;;) {
         char byte;
-        if (!readn(&byte, 1))
-            return false;
+        if (!readn(&byte, 1)) return false;
         s.push_back(byte);
-        if (s.size() >= maxLineLength)
-            throw ReadError("FileDescriptor readLine line too long");
-        if (byte == '\n')
-            return true;
+        if (s.size() >= maxLineLength) throw ReadError("FileDescriptor readLine line too long");
+        if (byte == '\n') return true;
     }
 }
 

@@ -21,22 +21,23 @@ Wait waitFor(int socket, short events, unsigned int timeoutMilli) {
                             : static_cast<int>(timeoutMilli);
     for (;;) {
         const int result = ::poll(&entry, 1, timeout);
-        if (result > 0)
-            return Wait::Ready;
-        if (result == 0)
-            return Wait::TimedOut;
-        if (errno != EINTR)
-            return Wait::Failed;
+        if (result > 0) return Wait::Ready;
+        if (result == 0) return Wait::TimedOut;
+        if (errno != EINTR) return Wait::Failed;
     }
 }
 
-bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+bool wouldBlock(int error) {
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
 
 } // namespace
 
 TCPDescriptor::TCPDescriptor(unsigned int socket) : socket_(socket) {}
 
-TCPDescriptor::~TCPDescriptor() { TCPDescriptor::close(); }
+TCPDescriptor::~TCPDescriptor() {
+    TCPDescriptor::close();
+}
 
 void TCPDescriptor::close() {
     if (socket_ != closedSocket) {
@@ -57,17 +58,13 @@ bool TCPDescriptor::readn(char* buffer, unsigned int length) {
             received += static_cast<unsigned int>(count);
             continue;
         }
-        if (count == 0)
-            throw ReadError("TCPDescriptor readn failed");
-        if (errno == EINTR)
-            continue;
+        if (count == 0) throw ReadError("TCPDescriptor readn failed");
+        if (errno == EINTR) continue;
         if (!(readTimeoutMilli_ != 0 && wouldBlock(errno)))
             throw ReadError("TCPDescriptor readn failed");
         const Wait wait = waitFor(handle(), POLLIN, readTimeoutMilli_);
-        if (wait == Wait::TimedOut)
-            return false;
-        if (wait == Wait::Failed)
-            throw ReadError("TCPDescriptor readn failed");
+        if (wait == Wait::TimedOut) return false;
+        if (wait == Wait::Failed) throw ReadError("TCPDescriptor readn failed");
     }
     return true;
 }
@@ -82,28 +79,22 @@ bool TCPDescriptor::writen(const char* buffer, unsigned int length) {
             sent += static_cast<unsigned int>(count);
             continue;
         }
-        if (count < 0 && errno == EINTR)
-            continue;
+        if (count < 0 && errno == EINTR) continue;
         if (!(count < 0 && writeTimeoutMilli_ != 0 && wouldBlock(errno)))
             throw WriteError("TCPDescriptor write failed");
         const Wait wait = waitFor(handle(), POLLOUT, writeTimeoutMilli_);
-        if (wait == Wait::TimedOut)
-            return false;
-        if (wait == Wait::Failed)
-            throw WriteError("TCPDescriptor write failed");
+        if (wait == Wait::TimedOut) return false;
+        if (wait == Wait::Failed) throw WriteError("TCPDescriptor write failed");
     }
     return true;
 }
 
 unsigned int TCPDescriptor::readSome(char* buffer, unsigned int length) {
-    if (length == 0)
-        return 0;
+    if (length == 0) return 0;
     for (;;) {
         const ssize_t count = ::recv(handle(), buffer, length, 0);
-        if (count > 0)
-            return static_cast<unsigned int>(count);
-        if (count == 0 || errno != EINTR)
-            throw ReadError("FileDescriptor readSome failed");
+        if (count > 0) return static_cast<unsigned int>(count);
+        if (count == 0 || errno != EINTR) throw ReadError("FileDescriptor readSome failed");
     }
 }
 
@@ -111,10 +102,10 @@ bool TCPDescriptor::canRead() {
     pollfd entry{handle(), POLLIN, 0};
     for (;;) {
         const int result = ::poll(&entry, 1, 0);
-        if (result >= 0)
-            return result > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
-        if (errno != EINTR)
+        if (result > 0 && (entry.revents & POLLNVAL) != 0)
             throw ReadError("FileDescriptor read failed");
+        if (result >= 0) return result > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+        if (errno != EINTR) throw ReadError("FileDescriptor read failed");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "link/TCPSocket.h"
 
 #include <cerrno>
+#include <climits>
 #include <memory>
 #include <netdb.h>
 #include <poll.h>
@@ -19,61 +20,48 @@ struct AddressListDeleter {
 };
 using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
 
-// A numeric host is resolved without asking any name service; names go
-// through the full resolver.
+// A numeric host ("127.0.0.1") is converted locally by getaddrinfo, without
+// asking any name service.
 AddressList resolve(const char* host, const std::string& service, int flags) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = flags;
-    if (flags & AI_PASSIVE)
-        hints.ai_protocol = IPPROTO_TCP;
+    if (flags & AI_PASSIVE) hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    int result = EAI_NONAME;
-    if (host != nullptr)
-        result = getaddrinfo(host, service.c_str(), &(hints.ai_flags |= AI_NUMERICHOST, hints),
-                             &list);
-    if (result == EAI_NONAME) {
-        hints.ai_flags = flags;
-        result = getaddrinfo(host, service.c_str(), &hints, &list);
-    }
-    return AddressList(result == 0 ? list : nullptr);
+    if (getaddrinfo(host, service.c_str(), &hints, &list) != 0) return nullptr;
+    return AddressList(list);
 }
 
 // A connect interrupted by a signal goes on in the background; waiting for
 // writability and then reading the socket's error gives its outcome.
 int connectOnce(int socket, const addrinfo& address) {
-    if (::connect(socket, address.ai_addr, address.ai_addrlen) == 0)
-        return 0;
-    if (errno != EINTR)
-        return errno;
+    if (::connect(socket, address.ai_addr, address.ai_addrlen) == 0) return 0;
+    if (errno != EINTR) return errno;
     pollfd entry{socket, POLLOUT, 0};
     while (::poll(&entry, 1, -1) < 0)
-        if (errno != EINTR)
-            return errno;
+        if (errno != EINTR) return errno;
     int error = 0;
     socklen_t length = sizeof error;
-    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-        return errno;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
     return error;
 }
 
 } // namespace
 
-TCPSocket::~TCPSocket() { closeListeningSocket(); }
+TCPSocket::~TCPSocket() {
+    closeListeningSocket();
+}
 
 TCPDescriptor* TCPSocket::connect(const std::string& host, const std::string& service) {
     AddressList addresses = resolve(host.c_str(), service, 0);
-    if (!addresses)
-        throw Exception("getaddrinfo failed in TCPSocket::connect");
+    if (!addresses) throw Exception("getaddrinfo failed in TCPSocket::connect");
     std::string errorText;
     for (const addrinfo* a = addresses.get(); a != nullptr; a = a->ai_next) {
         const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (s < 0)
-            continue;
+        if (s < 0) continue;
         const int error = connectOnce(s, *a);
-        if (error == 0)
-            return new TCPDescriptor(static_cast<unsigned int>(s));
+        if (error == 0) return new TCPDescriptor(static_cast<unsigned int>(s));
         errorText = std::generic_category().message(error);
         ::close(s);
     }
@@ -84,30 +72,28 @@ TCPDescriptor* TCPSocket::connect(const std::string& host, unsigned short port) 
     return connect(host, std::to_string(port));
 }
 
-TCPDescriptor* TCPSocket::accept(unsigned short port) { return accept(std::to_string(port)); }
+TCPDescriptor* TCPSocket::accept(unsigned short port) {
+    return accept(std::to_string(port));
+}
 
 TCPDescriptor* TCPSocket::accept(const std::string& service) {
-    if (listeningSocket_ != noSocket && service != service_) {
-        closeListeningSocket();
-        needsListeningSocket_ = true;
-    }
-    if (listeningSocket_ == noSocket)
-        needsListeningSocket_ = true;
+    AddressList addresses = resolve(nullptr, service, AI_PASSIVE);
+    if (!addresses) throw Exception("getaddrinfo failed in TCPSocket::accept");
+    if (listeningSocket_ != noSocket && service != service_) closeListeningSocket();
     service_ = service;
-    if (needsListeningSocket_)
-        listenOn(service);
-    else if (!resolve(nullptr, service, AI_PASSIVE))
-        throw Exception("getaddrinfo failed in TCPSocket::accept");
+    if (needsListeningSocket_) listenOn(addresses.get());
+    addresses.reset();
 
     const int listening = static_cast<int>(listeningSocket_);
+    const int timeoutMilli = acceptTimeout_ > static_cast<unsigned int>(INT_MAX) / 1000u
+                                 ? INT_MAX
+                                 : static_cast<int>(acceptTimeout_ * 1000u);
     for (;;) {
         if (acceptTimeout_ != 0) {
             pollfd entry{listening, POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(acceptTimeout_ * 1000u));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready < 0)
-                throw Exception("TCPSocket select failed");
+            const int ready = ::poll(&entry, 1, timeoutMilli);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0) throw Exception("TCPSocket select failed");
             if (ready == 0) {
                 needsListeningSocket_ = false;
                 throw Timeout("TCPSocket accept timeout");
@@ -115,23 +101,17 @@ TCPDescriptor* TCPSocket::accept(const std::string& service) {
         }
         needsListeningSocket_ = false;
         const int s = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
-        if (s >= 0)
-            return new TCPDescriptor(static_cast<unsigned int>(s));
+        if (s >= 0) return new TCPDescriptor(static_cast<unsigned int>(s));
         // A connection reset while queued is as harmless as an interruption.
-        if (errno != EINTR && errno != ECONNABORTED)
-            throw std::logic_error("socket accept failed");
+        if (errno != EINTR && errno != ECONNABORTED) throw std::logic_error("socket accept failed");
     }
 }
 
-void TCPSocket::listenOn(const std::string& service) {
-    AddressList addresses = resolve(nullptr, service, AI_PASSIVE);
-    if (!addresses)
-        throw Exception("getaddrinfo failed in TCPSocket::accept");
+void TCPSocket::listenOn(const addrinfo* addresses) {
     int listening = -1;
-    for (const addrinfo* a = addresses.get(); a != nullptr; a = a->ai_next) {
+    for (const addrinfo* a = addresses; a != nullptr; a = a->ai_next) {
         const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (s < 0)
-            continue;
+        if (s < 0) continue;
         // A restarted server must not wait for old connections to time out.
         const int on = 1;
         setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -142,8 +122,7 @@ void TCPSocket::listenOn(const std::string& service) {
         }
         ::close(s);
     }
-    if (listening < 0)
-        throw PortInUse("bind failed in TCPSocket::accept");
+    if (listening < 0) throw PortInUse("bind failed in TCPSocket::accept");
     if (::listen(listening, 5) != 0) {
         ::close(listening);
         throw Exception("socket listen failed");
@@ -156,6 +135,7 @@ void TCPSocket::closeListeningSocket() {
         ::close(static_cast<int>(listeningSocket_));
         listeningSocket_ = noSocket;
     }
+    needsListeningSocket_ = true;
 }
 
 } // namespace morvek

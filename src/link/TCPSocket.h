@@ -4,6 +4,8 @@
 
 #include "link/FileDescriptor.h"
 
+struct addrinfo;
+
 namespace morvek {
 
 class TCPDescriptor;
@@ -47,7 +49,7 @@ private:
     std::string service_;
     int addressLength_ = 0;
 
-    void listenOn(const std::string& service);
+    void listenOn(const addrinfo* addresses);
     void closeListeningSocket();
 };
 

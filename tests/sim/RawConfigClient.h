@@ -32,8 +32,7 @@ public:
     RawConfigClient& operator=(const RawConfigClient&) = delete;
 
     void close() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 
@@ -41,8 +40,7 @@ public:
         std::size_t sent = 0;
         while (sent < bytes.size()) {
             const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0)
-                throw std::runtime_error("send failed");
+            if (n <= 0) throw std::runtime_error("send failed");
             sent += static_cast<std::size_t>(n);
         }
     }
@@ -79,8 +77,7 @@ public:
             buffer_.clear();
             pos_ = 0;
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, timeoutMs) <= 0)
-                return std::nullopt;
+            if (::poll(&p, 1, timeoutMs) <= 0) return std::nullopt;
             uint8_t chunk[4096];
             const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
             if (n <= 0) {
@@ -100,14 +97,12 @@ public:
         std::optional<uint8_t> b;
         do {
             b = readByte(timeoutMs);
-            if (!b)
-                return std::nullopt;
+            if (!b) return std::nullopt;
         } while (*b == 0x7E);
         while (*b != 0x7E) {
             raw.push_back(*b);
             b = readByte(timeoutMs);
-            if (!b)
-                return std::nullopt;
+            if (!b) return std::nullopt;
         }
         raw.push_back(0x7E);
         return raw;
@@ -116,8 +111,7 @@ public:
     // The words of the next reply, unstuffed.
     std::optional<std::vector<uint32_t>> readReply(int timeoutMs = 1000) {
         auto raw = readRawFrame(timeoutMs);
-        if (!raw)
-            return std::nullopt;
+        if (!raw) return std::nullopt;
         std::vector<uint8_t> payload;
         bool escaped = false;
         for (std::size_t i = 1; i + 1 < raw->size(); ++i) {
@@ -128,8 +122,7 @@ public:
             payload.push_back(escaped ? (*raw)[i] ^ 0x20 : (*raw)[i]);
             escaped = false;
         }
-        if (payload.size() % 4 != 0)
-            throw std::runtime_error("reply is not whole words");
+        if (payload.size() % 4 != 0) throw std::runtime_error("reply is not whole words");
         std::vector<uint32_t> words;
         for (std::size_t i = 0; i < payload.size(); i += 4) {
             words.push_back((uint32_t{payload[i]} << 24) | (uint32_t{payload[i + 1]} << 16) |
@@ -141,8 +134,7 @@ public:
     std::vector<uint32_t> transact(const std::vector<uint32_t>& request) {
         sendRequest(request);
         auto reply = readReply();
-        if (!reply)
-            throw std::runtime_error("no reply");
+        if (!reply) throw std::runtime_error("no reply");
         return *reply;
     }
 

@@ -119,7 +119,7 @@ TEST_F(SimulatorWire, BrokenFramesAreDroppedWithoutReply) {
     RawConfigClient client(sim.configPort());
     client.sendBytes(RawConfigClient::frame({0x03, 0x00, 0x00})); // shorter than a word
     client.sendBytes({0x7E, 0x03, 0x7D, 0x7E});                   // escape before the flag
-    std::vector<uint8_t> huge((65536 + 3) * 4 + 4, 0x11);          // longer than any request
+    std::vector<uint8_t> huge((65536 + 3) * 4 + 4, 0x11);         // longer than any request
     client.sendBytes(RawConfigClient::frame(huge));
     client.sendRequest({0x03000000, 42, 0});
     EXPECT_EQ(client.readReply(), (Words{0x03000000, 42, 0}));

@@ -4,9 +4,11 @@
 #include <fstream>
 
 #include "common/DataTestApi.h"
+#include "common/LoopbackPeer.h"
 #include "common/ScopedWorkDir.h"
 #include "common/StreamBuilder.h"
 #include "data/TolmarenDataConnectionLink.h"
+#include "link/TCPSocket.h"
 
 namespace {
 
@@ -207,6 +209,120 @@ TEST(PlaybackOpen, RecordingThroughTheFacade) {
     }
     ElectrodePacket last;
     EXPECT_EQ(api.tolmaren_readElectrodeData(last), 3u);
+}
+
+constexpr unsigned int MiB = TolmarenDataConnectionLink::bufferSize;
+
+TEST(LiveLink, DecodesAndRecordsTheStreamByteForByte) {
+    ScopedWorkDir dir;
+    // 428 electrode packets fill 3 MiB but for 496 bytes; the rest is the
+    // start of packet 428.
+    StreamBuilder stream;
+    stream.electrodePackets(429);
+    stream.data().resize(3 * MiB);
+    LoopbackPeer peer;
+    peer.send(stream.data());
+
+    DataTestApi api;
+    api.attach(new TolmarenDataConnectionLink("127.0.0.1", peer.port()));
+    api.setElectrodeMode(true);
+    ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
+    ElectrodePacket packet;
+    for (unsigned int p = 0; p < 428; ++p) {
+        ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u) << "packet " << p;
+        ASSERT_EQ(packet.ctrs[11][12], StreamBuilder::patternBlock(p, 11).counters[12]);
+    }
+    ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
+
+    const std::string recorded = dir.readFile("live.bin");
+    ASSERT_EQ(recorded.size(), 428u * StreamBuilder::electrodePacketSize);
+    EXPECT_EQ(0, std::memcmp(recorded.data(), stream.data().data(), recorded.size()));
+}
+
+TEST(LiveLink, PauseGivesNullThenFreshData) {
+    const auto old = countingBytes(MiB + 1000);
+    std::vector<unsigned char> fresh = countingBytes(MiB);
+    for (auto& byte : fresh)
+        byte = static_cast<unsigned char>(~byte);
+    LoopbackPeer peer;
+    peer.send(old).pause(std::chrono::milliseconds(1500)).send(fresh);
+
+    TolmarenDataConnectionLink link("127.0.0.1", peer.port());
+    EXPECT_TRUE(sameBytes(link.rawread(MiB), old, 0, MiB));
+    // 1000 bytes come, then nothing for longer than the 1-second time-out.
+    EXPECT_EQ(link.rawread(612), nullptr);
+    // The partial bytes are gone; the next read waits for new data.
+    EXPECT_TRUE(sameBytes(link.rawread(612), fresh, 0, 612));
+    EXPECT_TRUE(sameBytes(link.rawread(MiB - 612), fresh, 612, MiB - 612));
+}
+
+TEST(LiveLink, ReadContinuesWhereRawreadStopped) {
+    const auto bytes = countingBytes(MiB + 100);
+    LoopbackPeer peer;
+    peer.send(bytes);
+
+    TolmarenDataConnectionLink link("127.0.0.1", peer.port());
+    EXPECT_TRUE(sameBytes(link.rawread(1000), bytes, 0, 1000));
+    const ConnectionLinkPacket rest = link.read(MiB - 1000 + 100);
+    ASSERT_EQ(rest.size(), MiB - 1000u + 100u);
+    EXPECT_TRUE(std::equal(rest.begin(), rest.end(), bytes.begin() + 1000));
+}
+
+TEST(LiveLink, WriteSendsThePacket) {
+    LoopbackPeer peer;
+    TolmarenDataConnectionLink link("127.0.0.1", peer.port());
+    ConnectionLinkPacket packet;
+    packet << 0x01020304u;
+    EXPECT_TRUE(link.write(packet));
+    ASSERT_TRUE(peer.waitForReceived(4));
+    EXPECT_EQ(peer.received(), (LoopbackPeer::Bytes{1, 2, 3, 4}));
+}
+
+TEST(LiveLink, ClosedConnectionThrowsThroughTheReads) {
+    LoopbackPeer peer;
+    peer.send(countingBytes(100)).closeConnection();
+    DataTestApi api;
+    api.attach(new TolmarenDataConnectionLink("127.0.0.1", peer.port()));
+    api.setElectrodeMode(true);
+    ElectrodePacket packet;
+    try {
+        api.tolmaren_readElectrodeData(packet);
+        FAIL() << "no exception";
+    } catch (const morvek::FileDescriptor::ReadError& error) {
+        EXPECT_STREQ(error.what(), "TCPDescriptor readn failed");
+    }
+}
+
+TEST(LiveLink, RefusedConnectionThrows) {
+    unsigned short port;
+    {
+        LoopbackPeer closed;
+        port = closed.port();
+    }
+    try {
+        TolmarenDataConnectionLink link("127.0.0.1", port);
+        FAIL() << "connected to a closed port";
+    } catch (const morvek::TCPSocket::Exception& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("TCPSocket::connect failed : ", 0), 0u);
+    }
+}
+
+TEST(LiveLink, FlushDrainsUntilThePauseAndReadingGoesOnAfterIt) {
+    StreamBuilder fresh;
+    fresh.electrodePackets(143); // just over 1 MiB
+    LoopbackPeer peer;
+    peer.send(countingBytes(5 * MiB / 2)).pause(std::chrono::milliseconds(1500)).send(fresh.data());
+
+    DataTestApi api;
+    api.attach(new TolmarenDataConnectionLink("127.0.0.1", peer.port()));
+    api.setElectrodeMode(true);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(api.tolmaren_flushData(), 0u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ElectrodePacket packet;
+    ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
+    EXPECT_EQ(packet.ctrs[0][0], StreamBuilder::patternBlock(0, 0).counters[0]);
+    EXPECT_EQ(packet.apData[11][383], 0.0011730206f * StreamBuilder::patternBlock(0, 11).ap[383]);
 }
 
 } // namespace

@@ -207,6 +207,10 @@ struct BlockFault {
     unsigned char flip;
 };
 
+void PrintTo(const BlockFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
+
 class ElectrodeFaults : public Playback, public ::testing::WithParamInterface<BlockFault> {};
 
 TEST_P(ElectrodeFaults, FailWithCode4ConsumingOnlyTheFetchedBlocks) {

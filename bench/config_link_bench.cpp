@@ -1,0 +1,115 @@
+// Register round trips over the configuration stack against a loopback peer
+// that answers at once, beside the raw loopback round trip of a 12-byte
+// request and reply measured in the same run, and the 927-word burst write
+// that carries one base-chain transfer.
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "common/LoopbackPeer.h"
+#include "common/WordFrameResponder.h"
+#include "link/HdlcConnectionLink32.h"
+#include "link/RequestResponseLink.h"
+#include "link/TcpConnectionLink.h"
+#include "vci/VciEncoder.h"
+
+namespace {
+
+using Words = WordFrameResponder::Words;
+
+// Answers reads with a fixed word and acknowledges writes.
+Words basestationReply(const Words& request) {
+    if (request.empty()) return {};
+    switch (request[0] >> 24) {
+    case 0x01: {
+        Words reply{0x01000000};
+        reply.resize(1 + (request[0] & 0xFFFF) + 1, 0x12345678);
+        reply.push_back(0);
+        return reply;
+    }
+    case 0x02:
+        return {0x02000000, 0};
+    default:
+        return {};
+    }
+}
+
+struct EncoderOnPeer {
+    EncoderOnPeer() {
+        peer.respond(WordFrameResponder(basestationReply));
+        vci = std::make_unique<VciEncoder>(new RequestResponseLink(new HdlcConnectionLink32(
+                                               new TcpConnectionLink("127.0.0.1", peer.port()))),
+                                           VciEncoding::Width32);
+    }
+    LoopbackPeer peer;
+    std::unique_ptr<VciEncoder> vci;
+};
+
+void RawLoopbackRoundTrip12(benchmark::State& state) {
+    LoopbackPeer peer;
+    peer.respond([](LoopbackPeer::Bytes& pending) {
+        const std::size_t whole = pending.size() - pending.size() % 12;
+        LoopbackPeer::Bytes reply(pending.begin(), pending.begin() + whole);
+        pending.erase(pending.begin(), pending.begin() + whole);
+        return reply;
+    });
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(peer.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        throw std::runtime_error("cannot connect to the loopback peer");
+    unsigned char request[12] = {0x01, 0x01, 0, 0, 0, 0, 0, 0x18, 0, 0, 0, 0};
+    unsigned char reply[12];
+    for (auto _ : state) {
+        if (::send(fd, request, sizeof request, MSG_NOSIGNAL) != sizeof request)
+            state.SkipWithError("send failed");
+        std::size_t got = 0;
+        while (got < sizeof reply) {
+            const ssize_t n = ::recv(fd, reply + got, sizeof reply - got, 0);
+            if (n <= 0) {
+                state.SkipWithError("recv failed");
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        benchmark::DoNotOptimize(reply);
+    }
+    ::close(fd);
+}
+BENCHMARK(RawLoopbackRoundTrip12)->UseRealTime();
+
+void RegisterRead(benchmark::State& state) {
+    EncoderOnPeer stack;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(stack.vci->vciRead(0x18));
+}
+BENCHMARK(RegisterRead)->UseRealTime();
+
+void RegisterWrite(benchmark::State& state) {
+    EncoderOnPeer stack;
+    unsigned int value = 0;
+    for (auto _ : state)
+        stack.vci->vciWrite(0x18, ++value);
+}
+BENCHMARK(RegisterWrite)->UseRealTime();
+
+void BurstWrite927(benchmark::State& state) {
+    EncoderOnPeer stack;
+    std::vector<unsigned int> words(927);
+    for (unsigned int i = 0; i < words.size(); ++i)
+        words[i] = i * 0x01010101u; // includes flag and escape bytes
+    for (auto _ : state)
+        stack.vci->vciBurstWrite(0x8000, words, VciInterface::NoIncrement);
+    state.SetBytesProcessed(state.iterations() * 4 * 927);
+}
+BENCHMARK(BurstWrite927)->UseRealTime();
+
+} // namespace

@@ -1,0 +1,195 @@
+#include "sim/DataServer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include "sim/DataSettings.h"
+#include "sim/DataStream.h"
+#include "sim/LoopbackBuffer.h"
+
+namespace tolmaren_sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the model is read while a client is served.
+constexpr auto settingsInterval = std::chrono::milliseconds(5);
+
+int millisecondsUntil(Clock::time_point when, Clock::time_point now) {
+    if (when <= now) return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(when - now).count();
+    return static_cast<int>(std::min<long long>(ms, 1000));
+}
+
+} // namespace
+
+DataServer::DataServer(std::mutex& mutex, HardwareModel& hardware)
+    : mutex_(mutex), hardware_(hardware) {}
+
+DataServer::~DataServer() {
+    stop();
+}
+
+void DataServer::start() {
+    if (running()) return;
+    int probeType;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        probeType = hardware_.asic.probeType();
+    }
+    if (!model_) model_ = std::make_unique<NeuralSignalModel>(probeType);
+    listener_ =
+        std::make_unique<TcpListener>(hardware_.options.address, hardware_.options.data.port);
+    port_ = listener_->port();
+    stop_.clear();
+    thread_ = std::thread([this] { run(); });
+}
+
+void DataServer::stop() {
+    if (!running()) return;
+    stop_.raise();
+    thread_.join();
+    listener_.reset();
+}
+
+DataFaults DataServer::faults() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return faults_;
+}
+
+void DataServer::setFaults(const DataFaults& faults) {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    faults_ = faults;
+}
+
+DataServer::Statistics DataServer::statistics() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return statistics_;
+}
+
+void DataServer::sent(const uint8_t* bytes, std::size_t n) {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    statistics_.bytesSent += n;
+    std::vector<uint8_t>& capture = statistics_.capture;
+    const std::size_t limit = hardware_.options.data.captureBytes;
+    if (capture.size() < limit)
+        capture.insert(capture.end(), bytes, bytes + std::min(n, limit - capture.size()));
+}
+
+void DataServer::run() {
+    for (;;) {
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[0].revents) return;
+        UniqueFd client = listener_->accept();
+        if (!client.valid()) continue;
+        {
+            std::lock_guard<std::mutex> lock(stateMutex_);
+            ++statistics_.connections;
+            statistics_.capture.clear();
+        }
+        serve(client.get());
+        std::lock_guard<std::mutex> lock(mutex_);
+        hardware_.registers.setFifoFilling(0);
+    }
+}
+
+void DataServer::serve(int client) {
+    const DataOptions& options = hardware_.options.data;
+    DataStream stream(options, *model_);
+    LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
+    std::vector<uint8_t> incoming(1u << 20);
+    DataStream::Chunk pending; // the rest of a run of units: it goes out before anything else
+    Clock::time_point nextSettings{};
+
+    for (;;) {
+        Clock::time_point now = Clock::now();
+        if (now >= nextSettings) {
+            DataSettings settings;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                settings = DataSettings::capture(hardware_);
+            }
+            // Applied before the FIFO state is reported, so that an overflow
+            // from before a datapath reset is not reported after it; one that
+            // came meanwhile waits for the next round, whose restart drops it.
+            stream.apply(settings, now);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                hardware_.registers.setFifoFilling(stream.fifoFill());
+                if (hardware_.registers.datapathResets() == settings.datapathResets &&
+                    stream.takeOverflow())
+                    hardware_.registers.raiseDmaOverflow();
+            }
+            nextSettings = now + settingsInterval;
+        }
+        stream.produce(now);
+
+        const uint8_t* out = nullptr;
+        std::size_t outSize = 0;
+        const bool echo = pending.size == 0 && !loopback.empty();
+        if (echo) {
+            out = loopback.front(outSize);
+        } else {
+            if (pending.size == 0) {
+                std::lock_guard<std::mutex> lock(stateMutex_);
+                pending = stream.next(now, faults_);
+            }
+            out = pending.data;
+            outSize = pending.size;
+        }
+
+        bool blocked = false;
+        if (outSize > 0) {
+            const ssize_t n = ::send(client, out, outSize, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                sent(out, static_cast<std::size_t>(n));
+                if (echo) {
+                    loopback.consume(static_cast<std::size_t>(n));
+                } else {
+                    pending.data += n;
+                    pending.size -= static_cast<std::size_t>(n);
+                    if (pending.size == 0 && pending.closeAfter) return;
+                }
+            } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                blocked = true;
+            } else if (!(n < 0 && errno == EINTR)) {
+                return; // the client is gone
+            }
+        }
+
+        // Go on at once while the socket takes bytes; otherwise wait for
+        // room, for bytes to echo, or for the next unit or settings.
+        int timeout = 0;
+        if (outSize == 0 || blocked)
+            timeout = millisecondsUntil(std::min(nextSettings, stream.wakeTime(now)), now);
+        const std::size_t room = loopback.room();
+        short events = static_cast<short>((room > 0 ? POLLIN : 0) | (blocked ? POLLOUT : 0));
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, events, 0}};
+        if (::poll(fds, 2, timeout) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[0].revents) return;
+        if (fds[1].revents & (POLLERR | POLLNVAL)) return;
+        if (fds[1].revents & (POLLIN | POLLHUP)) {
+            if (room == 0) return; // hung up while its bytes could not be taken
+            const ssize_t n =
+                ::recv(client, incoming.data(), std::min(incoming.size(), room), MSG_DONTWAIT);
+            if (n == 0) return; // closed by the client
+            if (n > 0)
+                loopback.append(incoming.data(), static_cast<std::size_t>(n));
+            else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                return;
+        }
+    }
+}
+
+} // namespace tolmaren_sim

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/DataFaults.h"
+#include "sim/HardwareModel.h"
+#include "sim/NeuralSignalModel.h"
+#include "sim/StopSignal.h"
+#include "sim/TcpListener.h"
+
+namespace tolmaren_sim {
+
+// Serves the data port: one client at a time. It streams electrode blocks or
+// ADC records (DataStream) and echoes every byte the client writes, in order
+// (LoopbackBuffer); echoed bytes go out between runs of stream units, never
+// inside a unit. The model is read under the simulator's mutex every few
+// milliseconds and at every connection, never while sending. Each connection
+// starts a new stream (unit 0, empty FIFO).
+class DataServer {
+public:
+    // What was sent so far.
+    struct Statistics {
+        uint64_t connections = 0;
+        uint64_t bytesSent = 0;       // on all connections
+        std::vector<uint8_t> capture; // the first bytes of the latest connection
+    };
+
+    DataServer(std::mutex& mutex, HardwareModel& hardware);
+    ~DataServer();
+    DataServer(const DataServer&) = delete;
+    DataServer& operator=(const DataServer&) = delete;
+
+    // Binds the options' data port (throws std::runtime_error when it
+    // cannot) and serves on a thread of its own.
+    void start();
+    // Closes the listener and any client; returns once the thread has ended.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+    uint16_t port() const { return port_; }
+
+    DataFaults faults() const;
+    void setFaults(const DataFaults& faults);
+    Statistics statistics() const;
+
+private:
+    void run();
+    void serve(int client);
+    // Counts n bytes sent and keeps them while the capture has room.
+    void sent(const uint8_t* bytes, std::size_t n);
+
+    std::mutex& mutex_; // the model's
+    HardwareModel& hardware_;
+    std::unique_ptr<NeuralSignalModel> model_;
+    std::unique_ptr<TcpListener> listener_;
+    uint16_t port_ = 0;
+    StopSignal stop_;
+    std::thread thread_;
+
+    mutable std::mutex stateMutex_; // faults and statistics
+    DataFaults faults_;
+    Statistics statistics_;
+};
+
+} // namespace tolmaren_sim

@@ -1,0 +1,217 @@
+#include "sim/DataStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <tuple>
+
+#include "sim/DataGenerator.h"
+#include "sim/DataStreamEncoder.h"
+
+namespace tolmaren_sim {
+
+DataStream::DataStream(const DataOptions& options, const NeuralSignalModel& model)
+    : options_(options), model_(model), fifo_(options.fifoBytes) {}
+
+unsigned int DataStream::unitSize() const {
+    return electrodeMode_ ? DataStreamEncoder::blockSize : DataStreamEncoder::recordSize;
+}
+
+double DataStream::unitRate() const {
+    // Each block holds 12 conversion slots of the 32 ADCs.
+    const double blocks = DataStreamEncoder::blockRate;
+    return electrodeMode_ ? blocks
+                          : blocks * (DataStreamEncoder::channels / DataStreamEncoder::adcs);
+}
+
+void DataStream::restart(Clock::time_point now) {
+    nextSeq_ = 0;
+    fifo_.reset(unitSize(), 0);
+    paceStart_ = now;
+    paceProduced_ = 0;
+    lastProduced_ = now;
+    overflow_ = false; // what was lost belonged to the stream before
+}
+
+void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
+    const bool modeChanged = !started_ || settings.electrodeMode != electrodeMode_;
+    const bool reset =
+        settings.datapathReset || (started_ && settings.datapathResets != settings_.datapathResets);
+    DataSettings::Channels channels = settings.decodeChannels();
+    if (modeChanged || channels != channels_) ringStale_ = true;
+    channels_ = channels;
+    electrodeMode_ = settings.electrodeMode;
+    if (modeChanged || reset) restart(now);
+    const bool streaming = settings.streaming();
+    if (streaming && !streaming_) {
+        // The probe produces from now on; nothing is owed for the pause.
+        paceStart_ = now;
+        paceProduced_ = 0;
+        lastProduced_ = now;
+    }
+    streaming_ = streaming;
+    settings_ = settings;
+    started_ = true;
+}
+
+void DataStream::produce(Clock::time_point now) {
+    if (options_.pacing != DataPacing::RealTime || !streaming_) return;
+    // The thread runs every millisecond or so; a longer absence is the
+    // simulator starved of processor time, not the probe, so nothing is owed
+    // for it beyond the allowance.
+    const auto away = now - lastProduced_;
+    if (away > stallAllowance) paceStart_ += away - stallAllowance;
+    lastProduced_ = now;
+    const double elapsed = std::chrono::duration<double>(now - paceStart_).count();
+    const auto due = static_cast<uint64_t>(elapsed * unitRate());
+    if (due <= paceProduced_) return;
+    if (fifo_.produce(due - paceProduced_) > 0) overflow_ = true;
+    paceProduced_ = due;
+}
+
+void DataStream::stamp(uint8_t* unit, uint64_t seq) const {
+    if (electrodeMode_)
+        DataStreamEncoder::stampElectrode(unit, seq, settings_.neuralStart);
+    else
+        DataStreamEncoder::stampAdc(unit, seq);
+}
+
+const uint8_t* DataStream::encode(uint64_t first, uint64_t count) {
+    const unsigned int size = unitSize();
+    if (settings_.generatorEnabled) {
+        const DataGenerator generator(settings_.generatorParam, settings_.generatorPow2);
+        scratch_.resize(count * size);
+        for (uint64_t i = 0; i < count; ++i) {
+            uint8_t* unit = scratch_.data() + i * size;
+            if (electrodeMode_)
+                generator.electrodeData(unit, first + i);
+            else
+                generator.adcData(unit, first + i);
+            stamp(unit, first + i);
+        }
+        return scratch_.data();
+    }
+    uint8_t* base = ring_.unit(first);
+    for (uint64_t i = 0; i < count; ++i)
+        stamp(base + i * size, first + i);
+    return base;
+}
+
+uint64_t DataStream::ready(uint64_t first) {
+    if (ringStale_) {
+        ring_.reset(electrodeMode_);
+        rendered_.assign(NeuralSignalModel::ringPackets / slicePackets, false);
+        ringStale_ = false;
+    }
+    const uint64_t perSlice = uint64_t(slicePackets) * ring_.unitsPerPacket();
+    const uint64_t slot = first % ring_.units();
+    const auto slice = static_cast<unsigned int>(slot / perSlice);
+    if (!rendered_[slice]) {
+        model_.render(channels_, electrodeMode_, slice * slicePackets, slicePackets, codes_);
+        ring_.encode(codes_, slice * slicePackets, slicePackets);
+        rendered_[slice] = true;
+    }
+    uint64_t end = (slice + 1) * perSlice;
+    while (end < ring_.units() && rendered_[end / perSlice])
+        end += perSlice;
+    return end - slot;
+}
+
+void DataStream::take(uint64_t count) {
+    if (options_.pacing == DataPacing::RealTime)
+        fifo_.consume(count);
+    else
+        nextSeq_ += count;
+}
+
+DataStream::Chunk DataStream::faulty(uint64_t seq, const DataFaults& faults) {
+    const unsigned int size = unitSize();
+    const uint8_t* unit = encode(seq, 1);
+    std::vector<uint8_t> copy(unit, unit + size);
+    if (faults.corruptMarkerAtUnit == seq) {
+        const unsigned int firstData = electrodeMode_ ? DataStreamEncoder::lfpOffset : 4;
+        copy[firstData] = static_cast<uint8_t>((copy[firstData] & 0x3F) | 0x80);
+    }
+    if (electrodeMode_ && faults.wrongIndexAtUnit == seq) {
+        const auto index =
+            static_cast<unsigned int>((seq + 1) % DataStreamEncoder::blocksPerPacket);
+        DataStreamEncoder::putWord(
+            copy.data(), DataStreamEncoder::headerWord(index, settings_.neuralStart,
+                                                       DataStreamEncoder::synchronization(seq)));
+    }
+    scratch_ = std::move(copy);
+    Chunk chunk;
+    chunk.data = scratch_.data();
+    chunk.closeAfter = faults.closeAtUnit == seq;
+    chunk.size = chunk.closeAfter ? size / 2 : size;
+    return chunk;
+}
+
+DataStream::Chunk DataStream::next(Clock::time_point now, DataFaults& faults) {
+    if (!started_ || now < pausedUntil_) return {};
+    uint64_t first = nextSeq_;
+    uint64_t available = std::numeric_limits<uint64_t>::max();
+    if (options_.pacing == DataPacing::RealTime)
+        std::tie(first, available) = fifo_.front();
+    else if (!streaming_)
+        return {};
+    if (available == 0) return {};
+
+    uint64_t count = std::min<uint64_t>(available, chunkBytes / unitSize());
+    if (!settings_.generatorEnabled) count = std::min(count, ready(first));
+
+    // A fault ends the run before its unit and takes that unit alone.
+    std::optional<uint64_t> wrongIndex = electrodeMode_ ? faults.wrongIndexAtUnit : std::nullopt;
+    bool faultHere = false;
+    for (const std::optional<uint64_t>& at :
+         {faults.pauseAtUnit, faults.corruptMarkerAtUnit, wrongIndex, faults.closeAtUnit}) {
+        if (!at || *at < first) continue;
+        if (*at == first)
+            faultHere = true;
+        else if (*at - first < count)
+            count = *at - first;
+    }
+    if (faultHere) {
+        if (faults.pauseAtUnit == first) {
+            faults.pauseAtUnit.reset();
+            pausedUntil_ = now + std::chrono::milliseconds(faults.pauseMs);
+            return {};
+        }
+        Chunk chunk = faulty(first, faults);
+        if (faults.corruptMarkerAtUnit == first) faults.corruptMarkerAtUnit.reset();
+        if (wrongIndex == first) faults.wrongIndexAtUnit.reset();
+        if (faults.closeAtUnit == first) faults.closeAtUnit.reset();
+        take(1);
+        return chunk;
+    }
+
+    Chunk chunk;
+    chunk.data = encode(first, count);
+    chunk.size = count * unitSize();
+    take(count);
+    return chunk;
+}
+
+DataStream::Clock::time_point DataStream::wakeTime(Clock::time_point now) const {
+    if (now < pausedUntil_) return pausedUntil_;
+    if (options_.pacing == DataPacing::RealTime && streaming_)
+        return now + std::chrono::milliseconds(1); // about 30 blocks at a time
+    return now + std::chrono::hours(1);
+}
+
+uint32_t DataStream::fifoFill() const {
+    return options_.pacing == DataPacing::RealTime ? fifo_.fillRegister() : 0;
+}
+
+bool DataStream::takeOverflow() {
+    const bool overflow = overflow_;
+    overflow_ = false;
+    return overflow;
+}
+
+uint64_t DataStream::position() const {
+    return options_.pacing == DataPacing::RealTime ? fifo_.front().first : nextSeq_;
+}
+
+} // namespace tolmaren_sim

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "sim/DataFaults.h"
+#include "sim/DataFifo.h"
+#include "sim/DataOptions.h"
+#include "sim/DataSettings.h"
+#include "sim/NeuralSignalModel.h"
+#include "sim/StreamRing.h"
+
+namespace tolmaren_sim {
+
+// The neural stream of one data connection, apart from the socket: which
+// units go out next, in which form and pace, with which faults. Units are
+// numbered from 0 at the start of the stream; the stream starts again at 0
+// after a datapath reset and when the data mode changes. It carries data only
+// while the settings say the probe streams (DataSettings::streaming); in
+// real-time pacing the FIFO still empties meanwhile.
+class DataStream {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Bytes to send; closeAfter: close the connection once they are sent.
+    struct Chunk {
+        const uint8_t* data = nullptr;
+        std::size_t size = 0;
+        bool closeAfter = false;
+    };
+
+    // The largest run of units handed out at once, about 512 KiB.
+    static constexpr std::size_t chunkBytes = 512u << 10;
+    // The ring is rendered a slice at a time, when the stream first needs
+    // it, so that a change of settings holds the stream up only briefly.
+    static constexpr unsigned int slicePackets = 64;
+    // The longest pause of the simulator's own thread that counts as time of
+    // the probe in real-time pacing.
+    static constexpr std::chrono::milliseconds stallAllowance{20};
+
+    DataStream(const DataOptions& options, const NeuralSignalModel& model);
+
+    // A new snapshot of the model.
+    void apply(const DataSettings& settings, Clock::time_point now);
+    // Real-time pacing: the probe's units due by now go into the FIFO.
+    void produce(Clock::time_point now);
+    // The next bytes to send; empty when there are none now. A fault that
+    // fires is cleared in faults. The bytes stay valid until the next call.
+    Chunk next(Clock::time_point now, DataFaults& faults);
+    // When next() can have bytes again after it had none, at the latest.
+    Clock::time_point wakeTime(Clock::time_point now) const;
+
+    // The FIFO's fill in t_dma.fifo_filling form (0 in fast pacing).
+    uint32_t fifoFill() const;
+    // True once for every overflow since the last call.
+    bool takeOverflow();
+    // Number of the next unit to be sent.
+    uint64_t position() const;
+    bool electrodeMode() const { return electrodeMode_; }
+
+private:
+    unsigned int unitSize() const;
+    double unitRate() const;
+    void restart(Clock::time_point now);
+    void stamp(uint8_t* unit, uint64_t seq) const;
+    // The bytes of units [first, first + count) (count within one chunk, and
+    // within the ring when it is used).
+    const uint8_t* encode(uint64_t first, uint64_t count);
+    // How many units from first on are encoded back to back in the ring,
+    // once the slice that holds first is.
+    uint64_t ready(uint64_t first);
+    void take(uint64_t count);
+    Chunk faulty(uint64_t seq, const DataFaults& faults);
+
+    const DataOptions& options_;
+    const NeuralSignalModel& model_;
+    DataSettings settings_;
+    DataSettings::Channels channels_{};
+    bool started_ = false;
+    bool electrodeMode_ = true;
+    bool ringStale_ = true;
+    NeuralSignalModel::Codes codes_;
+    StreamRing ring_;
+    std::vector<bool> rendered_; // per slice of the ring
+    std::vector<uint8_t> scratch_;
+    DataFifo fifo_;
+    uint64_t nextSeq_ = 0; // fast pacing
+    bool streaming_ = false;
+    Clock::time_point paceStart_;
+    uint64_t paceProduced_ = 0;
+    Clock::time_point lastProduced_;
+    Clock::time_point pausedUntil_;
+    bool overflow_ = false;
+};
+
+} // namespace tolmaren_sim

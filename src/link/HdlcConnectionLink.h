@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+
+#include "link/ConnectionLinkIntf.h"
+
+// HDLC-like byte stuffing over the link below: frames open and close with the
+// flag 0x7E, and 0x7D/0x7E inside a frame travel as 0x7D followed by the byte
+// XOR 0x20. There are no address, control or check fields.
+class HdlcConnectionLink : public ConnectionLinkIntf {
+public:
+    static constexpr unsigned char flag = 0x7E;
+    static constexpr unsigned char controlEscape = 0x7D;
+    static constexpr unsigned char escapeMask = 0x20;
+    // One read consumes at most this many bytes from the link below. The
+    // longest legitimate frame, a 65536-word burst-read reply with every byte
+    // escaped, is about half of it; a peer that never closes its frame is cut
+    // off here instead of filling memory.
+    static constexpr unsigned int maxBytesPerRead = 1u << 20;
+
+    // Takes ownership of the link below.
+    explicit HdlcConnectionLink(ConnectionLinkIntf* below);
+    HdlcConnectionLink(const HdlcConnectionLink&) = delete;
+    HdlcConnectionLink& operator=(const HdlcConnectionLink&) = delete;
+
+    // Frames the packet in place and writes it in one call below.
+    bool write(ConnectionLinkPacket& packet) override;
+    // The payload of the next frame; empty when the link below times out (a
+    // partly received frame is dropped) or a frame runs past maxBytesPerRead.
+    // The argument is not used.
+    ConnectionLinkPacket read(unsigned int length) override;
+
+protected:
+    // Escapes the packet's bytes and puts a flag at each end.
+    static void frame(ConnectionLinkPacket& packet);
+    bool writeBelow(ConnectionLinkPacket& packet) { return below_->write(packet); }
+
+private:
+    // The next byte from below; false when the link below timed out.
+    bool nextByte(unsigned char& byte);
+
+    std::unique_ptr<ConnectionLinkIntf> below_;
+    // No flag seen yet since construction: bytes are discarded until one comes.
+    bool hunting_ = true;
+    // Bytes delivered by the link below but not yet examined.
+    ConnectionLinkPacket pending_;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+#include "link/ConnectionLinkIntf.h"
+
+// Transactions on a packet link: the reply to a request is the next packet
+// the link delivers, so requests and replies must strictly alternate.
+class RequestResponseLink {
+public:
+    // Takes ownership of the link below.
+    explicit RequestResponseLink(ConnectionLinkIntf* link) : link_(link) {}
+    RequestResponseLink(const RequestResponseLink&) = delete;
+    RequestResponseLink& operator=(const RequestResponseLink&) = delete;
+
+    // Sends the request (which the link may rewrite in place) and returns the
+    // reply; empty when none arrived in time or the request could not be sent.
+    ConnectionLinkPacket transfer(ConnectionLinkPacket& request, unsigned int replyLength);
+
+private:
+    std::unique_ptr<ConnectionLinkIntf> link_;
+};

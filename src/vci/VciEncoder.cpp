@@ -1,0 +1,139 @@
+#include "vci/VciEncoder.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+constexpr unsigned int readCommand = 0x01;
+constexpr unsigned int writeCommand = 0x02;
+constexpr unsigned int pingCommand = 0x03;
+constexpr unsigned int infoCommand = 0x04;
+constexpr unsigned int wordBytes = 4;
+
+unsigned int commandWord(unsigned int command, VciInterface::IncrementAddress increment,
+                         unsigned int words) {
+    const unsigned int flag = VciEncoding::encodeBurstIncrement(increment) ? 1u : 0u;
+    return (command << 24) | (flag << 16) | ((words - 1u) & 0xFFFFu);
+}
+
+} // namespace
+
+VciEncoder::VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width)
+    : link_(link), linkWidth_(width) {}
+
+VciEncoder::~VciEncoder() = default;
+
+void VciEncoder::checkLinkWidth() const {
+    if (linkWidth_ != VciEncoding::Width32)
+        throw Exception("8 bit encoding is no longer supported");
+}
+
+void VciEncoder::checkBurst(IncrementAddress increment) const {
+    if (increment != NoIncrement && increment != Increment)
+        throw Exception("Unsupported increment setting");
+    checkLinkWidth();
+}
+
+ConnectionLinkPacket VciEncoder::transact(ConnectionLinkPacket& request, unsigned int replyLength,
+                                          unsigned int replyCommand, const std::string& sizeFailure,
+                                          const char* wrongReply) const {
+    ConnectionLinkPacket reply = link_->transfer(request, replyLength);
+    if (reply.empty()) throw Exception(sizeFailure + "No reply received");
+    if (reply.size() != replyLength)
+        throw Exception(sizeFailure + "reply size = " + std::to_string(reply.size()) +
+                        ", expected " + std::to_string(replyLength));
+    unsigned int first = 0;
+    reply >> first;
+    if (first != replyCommand << 24) throw Exception(wrongReply);
+    // The size check left at least the status word behind the first word.
+    unsigned int status = 0;
+    for (auto byte = reply.end() - wordBytes; byte != reply.end(); ++byte)
+        status = (status << 8) | *byte;
+    reply.erase(reply.end() - wordBytes, reply.end());
+    decodeErrors(static_cast<unsigned short>(status >> 16));
+    return reply;
+}
+
+std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigned int count,
+                                                   IncrementAddress increment) {
+    checkBurst(increment);
+    std::vector<unsigned int> result;
+    while (result.size() < count) {
+        const unsigned int words =
+            std::min(count - static_cast<unsigned int>(result.size()), maxBurstWords);
+        ConnectionLinkPacket request;
+        request << commandWord(readCommand, increment, words) << address << 0u;
+        ConnectionLinkPacket data = transact(request, wordBytes * words + 8, readCommand,
+                                             "vciRead failed: ", "vciRead failed: wrong vci reply");
+        for (unsigned int k = 0; k < words; ++k)
+            result.push_back(data.unpack(wordBytes));
+        if (increment == Increment) address += wordBytes * words;
+    }
+    return result;
+}
+
+void VciEncoder::vciBurstWrite(unsigned int address, const std::vector<unsigned int>& data,
+                               IncrementAddress increment) {
+    checkBurst(increment);
+    for (std::size_t done = 0; done < data.size();) {
+        const unsigned int words =
+            static_cast<unsigned int>(std::min<std::size_t>(data.size() - done, maxBurstWords));
+        ConnectionLinkPacket request;
+        request << commandWord(writeCommand, increment, words) << address;
+        for (unsigned int k = 0; k < words; ++k)
+            request << data[done + k];
+        request << 0u;
+        transact(request, 8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
+        done += words;
+        if (increment == Increment) address += wordBytes * words;
+    }
+}
+
+unsigned int VciEncoder::vciRead(unsigned int address) {
+    return vciBurstRead(address, 1, Increment).at(0);
+}
+
+void VciEncoder::vciWrite(unsigned int address, unsigned int data) {
+    vciBurstWrite(address, std::vector<unsigned int>{data}, Increment);
+}
+
+unsigned int VciEncoder::ping(unsigned int value) {
+    checkLinkWidth();
+    ConnectionLinkPacket request;
+    request << (pingCommand << 24) << value << 0u;
+    ConnectionLinkPacket echo =
+        transact(request, 12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply");
+    return echo.unpack(wordBytes);
+}
+
+unsigned int VciEncoder::getVciDataWidth() const {
+    checkLinkWidth();
+    ConnectionLinkPacket request;
+    request << (infoCommand << 24) << 0u;
+    ConnectionLinkPacket info =
+        transact(request, 12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply");
+    const unsigned int widths = info.unpack(wordBytes);
+    addressWidth_ = widths & 0xFFu;
+    dataWidth_ = (widths >> 8) & 0xFFu;
+    return dataWidth_;
+}
+
+unsigned int VciEncoder::getVciAddressWidth() {
+    if (addressWidth_ != 0) return addressWidth_;
+    getVciDataWidth();
+    return addressWidth_ & 0xFFu;
+}
+
+void VciEncoder::decodeErrors(unsigned short errorWord) const {
+    static const char* const lines[] = {"CRC error\n",
+                                        "Internal error in hardware\n",
+                                        "Packet sop/eop error\n",
+                                        "Unsupported feature error\n",
+                                        "Timeout error\n",
+                                        "Unknown command error\n"};
+    for (unsigned int bit = 0; bit < 6; ++bit) {
+        if (errorWord & (1u << bit)) std::cerr << lines[bit];
+    }
+    if (errorWord & 0xC0u) std::cerr << "Protocol specific error " << (errorWord >> 12) << "\n";
+}
