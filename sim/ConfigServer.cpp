@@ -33,14 +33,8 @@ void ConfigServer::stop() {
 
 void ConfigServer::run() {
     for (;;) {
-        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[0].revents) return;
-        UniqueFd client = listener_->accept();
-        if (!client.valid()) continue;
+        UniqueFd client;
+        if (!listener_->waitForClient(stop_.fd(), client)) return;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++hardware_.counters.connections;

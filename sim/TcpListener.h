@@ -19,6 +19,9 @@ public:
     // Accepts one pending connection (non-blocking descriptor); invalid when
     // none was pending.
     UniqueFd accept() const;
+    // Waits for the next client until stopFd becomes readable. Returns false
+    // once stopped (or the wait fails); client is then left invalid.
+    bool waitForClient(int stopFd, UniqueFd& client) const;
 
 private:
     UniqueFd fd_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/LoopbackPeer.h"
+#include "common/PacketBytes.h"
 #include "common/ScriptedLink.h"
 #include "link/HdlcConnectionLink.h"
 #include "link/HdlcConnectionLink32.h"
@@ -11,18 +12,6 @@
 #include "link/TcpConnectionLink.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes bytesOf(const ConnectionLinkPacket& packet) {
-    return Bytes(packet.begin(), packet.end());
-}
-
-ConnectionLinkPacket packetOf(const Bytes& bytes) {
-    ConnectionLinkPacket packet;
-    packet.insert(packet.end(), bytes.begin(), bytes.end());
-    return packet;
-}
 
 // The link owns its ScriptedLink; the test keeps a view of it.
 template <class Link> struct Framed {

@@ -4,21 +4,10 @@
 
 #include <sstream>
 
+#include "common/PacketBytes.h"
 #include "link/ConnectionLinkPacket.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-Bytes bytesOf(const ConnectionLinkPacket& packet) {
-    return Bytes(packet.begin(), packet.end());
-}
-
-ConnectionLinkPacket packetOf(const Bytes& bytes) {
-    ConnectionLinkPacket packet;
-    packet.insert(packet.end(), bytes.begin(), bytes.end());
-    return packet;
-}
 
 TEST(Packet, TypedInsertionIsBigEndianAndExtractionGivesTheValuesBack) {
     ConnectionLinkPacket packet;
