@@ -54,7 +54,13 @@ ConnectionLinkPacket& operator<<(ConnectionLinkPacket& packet, unsigned int valu
 }
 
 ConnectionLinkPacket& operator<<(ConnectionLinkPacket& dst, const ConnectionLinkPacket& src) {
-    dst.insert(dst.end(), src.begin(), src.end());
+    if (&dst == &src) {
+        // Growing the packet invalidates the iterators of its own contents.
+        const ConnectionLinkPacket copy(src);
+        dst.insert(dst.end(), copy.begin(), copy.end());
+    } else {
+        dst.insert(dst.end(), src.begin(), src.end());
+    }
     return dst;
 }
 

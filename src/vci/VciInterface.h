@@ -8,7 +8,7 @@
 // speaks to the hardware; VciDummy is the in-memory space used in playback.
 class VciInterface {
 public:
-    enum IncrementAddress { NoIncrement = 0, Increment = 1 };
+    enum IncrementAddress : unsigned int { NoIncrement = 0, Increment = 1 };
 
     class Exception : public std::runtime_error {
     public:
