@@ -13,10 +13,10 @@
 #include "sim/BasestationSimulator.h"
 
 // The facade on a live configuration link to the in-process simulator on the
-// fixed port. The two serial-link transactions are replaceable operations; this
-// class wraps them so that a test can act between steps of a procedure (change
-// the simulator's state, or fail one transaction as a faulty link would).
-class LiveControlApi : public Tolmaren_basestation_api {
+// fixed port. The serial-link transactions and the data flush are replaceable
+// operations; this class wraps them so that a test can act between the steps
+// of a procedure or fail one transaction as a faulty link would.
+class LiveControlApi final : public Tolmaren_basestation_api {
 public:
     using Tolmaren_basestation_api::configLink_;
     using Tolmaren_basestation_api::datamodel_;
@@ -33,7 +33,7 @@ public:
     unsigned int tolmaren_writeUart(unsigned char device, unsigned char reg,
                                     std::vector<unsigned short> data) override {
         const Transaction t{device, reg, true,
-                            data.empty() ? static_cast<unsigned short>(0) : data.front()};
+                            static_cast<unsigned short>(data.empty() ? 0 : data.front())};
         transactions.push_back(t);
         if (failWith)
             if (auto code = failWith(t)) return *code;
@@ -52,6 +52,11 @@ public:
         return Tolmaren_basestation_api::tolmaren_readUart(device, reg, data);
     }
 
+    unsigned int tolmaren_flushData() override {
+        if (onFlush) onFlush();
+        return Tolmaren_basestation_api::tolmaren_flushData();
+    }
+
     // Writes one word to a basestation register over the facade's own link.
     void writeRegister(unsigned int address, unsigned int value) {
         configLink_->vciWrite(address, value);
@@ -62,14 +67,16 @@ public:
     std::function<std::optional<unsigned int>(const Transaction&)> failWith;
     std::function<void(const Transaction&)> afterWrite;
     std::function<void(const Transaction&)> beforeRead;
+    std::function<void()> onFlush;
 };
 
-// A simulator on the configuration port 1235 and a facade connected to it
-// through setupConfigLink. Run these tests under the port lock.
+// A simulator on the fixed ports and a facade connected to it through
+// setupConfigLink, logging into a fresh directory. Run under the port lock.
 class LiveControlTest : public ::testing::Test {
 protected:
-    void startSimulator(int probeType) {
-        tolmaren_sim::SimulatorOptions options;
+    void startSimulator(int probeType, tolmaren_sim::SimulatorOptions options = {}) {
+        api.reset(); // the ports are free again before the next simulator binds them
+        sim.reset();
         options.probeType = probeType;
         sim = std::make_unique<tolmaren_sim::BasestationSimulator>(options);
         sim->start();
@@ -84,10 +91,20 @@ protected:
         sim.reset();
     }
 
-    void changeFaults(const std::function<void(tolmaren_sim::Faults&)>& change) {
-        auto faults = sim->faults();
+    void setFaults(const std::function<void(tolmaren_sim::Faults&)>& change) {
+        tolmaren_sim::Faults faults;
         change(faults);
         sim->setFaults(faults);
+    }
+    // Clears every fault, and with a basestation reset whatever a failed
+    // transaction left in the bridge and the shift FIFO.
+    void heal() {
+        sim->setFaults({});
+        api->failWith = nullptr;
+        api->afterWrite = nullptr;
+        api->beforeRead = nullptr;
+        api->writeRegister(0x1014, 1);
+        api->writeRegister(0x1014, 0);
     }
     std::string log() const { return dir.readFile("api_log.txt"); }
     static std::size_t count(const std::string& text, const std::string& what) {
