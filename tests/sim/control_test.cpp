@@ -157,60 +157,27 @@ TEST_F(Control, UartTransactionCodes) {
     EXPECT_EQ(count(log(), "uart timeout\n"), 2u);
     heal();
 
+    // Wrong acknowledge, error flags, silent headstage: codes of command
+    // transactions and of the accelerated shift ports.
     const struct {
-        Faults faults;
+        int wrongAck;
+        uint8_t flags;
+        bool silent;
         unsigned int command, accelerated;
-    } rows[] = {
-        {Faults{}, 0, 0},
-        {[] {
-             Faults f;
-             f.uartWrongAck = 0x00;
-             return f;
-         }(),
-         3, 0},
-        {[] {
-             Faults f;
-             f.uartErrorFlags = 0x1;
-             return f;
-         }(),
-         4, 4},
-        {[] {
-             Faults f;
-             f.uartErrorFlags = 0x2;
-             return f;
-         }(),
-         5, 5},
-        {[] {
-             Faults f;
-             f.uartErrorFlags = 0x4;
-             return f;
-         }(),
-         6, 6},
-        {[] {
-             Faults f;
-             f.uartErrorFlags = 0x6;
-             return f;
-         }(),
-         5, 5},
-        {[] {
-             Faults f;
-             f.uartErrorFlags = 0x8;
-             return f;
-         }(),
-         0, 3},
-        {[] {
-             Faults f;
-             f.headstageSilent = true;
-             return f;
-         }(),
-         2, 3},
-    };
-    for (std::size_t r = 0; r < std::size(rows); ++r) {
-        sim->setFaults(rows[r].faults);
-        EXPECT_EQ(api->tolmaren_writeUart(0x40, 0x43, {0x01}), rows[r].command) << r;
-        EXPECT_EQ(api->tolmaren_readUart(0x40, 0x43, one), rows[r].command) << r;
-        EXPECT_EQ(api->tolmaren_writeUart(0x40, 0x51, {0x100}), rows[r].accelerated) << r;
-        EXPECT_EQ(api->tolmaren_readUart(0x40, 0x52, one), rows[r].accelerated) << r;
+    } rows[] = {{-1, 0, false, 0, 0},   {0x00, 0, false, 3, 0}, {-1, 0x1, false, 4, 4},
+                {-1, 0x2, false, 5, 5}, {-1, 0x4, false, 6, 6}, {-1, 0x6, false, 5, 5},
+                {-1, 0x8, false, 0, 3}, {-1, 0, true, 2, 3}};
+    for (const auto& row : rows) {
+        setFaults([&](Faults& f) {
+            if (row.wrongAck >= 0) f.uartWrongAck = static_cast<uint8_t>(row.wrongAck);
+            f.uartErrorFlags = row.flags;
+            f.headstageSilent = row.silent;
+        });
+        const auto name = std::to_string(row.wrongAck) + "/" + std::to_string(row.flags);
+        EXPECT_EQ(api->tolmaren_writeUart(0x40, 0x43, {0x01}), row.command) << name;
+        EXPECT_EQ(api->tolmaren_readUart(0x40, 0x43, one), row.command) << name;
+        EXPECT_EQ(api->tolmaren_writeUart(0x40, 0x51, {0x100}), row.accelerated) << name;
+        EXPECT_EQ(api->tolmaren_readUart(0x40, 0x52, one), row.accelerated) << name;
         heal();
     }
 

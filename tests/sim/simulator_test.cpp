@@ -1,10 +1,7 @@
 // What the simulator does that the library's own end-to-end tests do not
-// reach: its options and command line, the EEPROM file, malformed bridge
-// commands, protocol faults as the register stack reports them, the memory
-// test and the self-test counters.
-#include <chrono>
+// reach: its command line, the EEPROM file, and protocol faults as the
+// register stack reports them.
 #include <fstream>
-#include <thread>
 
 #include "common/LiveControlApi.h"
 #include "link/FileDescriptor.h"
@@ -85,55 +82,30 @@ TEST_F(Simulator, IdentityAndEepromFileSurviveARestart) {
     EXPECT_THROW(tolmaren_sim::BasestationSimulator{type}, std::invalid_argument);
 }
 
-TEST_F(Simulator, BridgeTakesCommandsWordByWordAndFlagsMalformedOnes) {
-    auto& uart = api->datamodel_->vci2uart;
-    for (unsigned int word : {0x79u, 0x40u, 0x41u, 0x02u, 0x1Bu, 0x2Cu})
-        uart.tx_data.write(word);
-    EXPECT_EQ(uart.rx_count.read(), 1u);
-    EXPECT_EQ(uart.rx_data.read(), 0xC3u);
-    EXPECT_EQ(sim->headstageRegister(0x42), 0x2C) << "values go to consecutive registers";
-    ASSERT_EQ(api->tolmaren_headstageWriteRegister(0x00, 0x99), 0u);
-    EXPECT_EQ(sim->headstageRegister(0x00), sim->options().headstageId0) << "read-only";
-
-    uart.tx_data.write(0x55); // not a command marker
-    EXPECT_EQ(uart.uart_error_flags.flags.read(), 0x2u);
-    EXPECT_EQ(uart.uart_error_flags.flags.read(), 0u) << "cleared by reading";
-    std::vector<unsigned char> byte(1);
-    EXPECT_EQ(api->tolmaren_readUart(0x20, 0x00, byte), 2u) << "nobody answers device 0x20";
-}
-
 TEST_F(Simulator, ReplyFaultsReachTheRegisterStackAsItsExceptions) {
     auto& vci = dynamic_cast<VciEncoder&>(*api->configLink_);
     const unsigned int heartbeat = 0x1000;
-    const std::pair<Faults, std::vector<std::pair<std::function<void()>, const char*>>> rows[] = {
-        {[] {
-             Faults f;
-             f.reply = ReplyFault::WrongFirstWord;
-             return f;
-         }(),
-         {{[&] { vci.vciRead(heartbeat); }, "vciRead failed: wrong vci reply"},
-          {[&] { vci.vciWrite(heartbeat, 1); }, "vciWrite failed: wrong vci reply"},
-          {[&] { vci.ping(1); }, "vciPing failed: wrong vci reply"},
-          {[&] { vci.getVciDataWidth(); }, "vciInfo failed: wrong vci reply"}}},
-        {[] {
-             Faults f;
-             f.reply = ReplyFault::WrongSize;
-             return f;
-         }(),
-         {{[&] { vci.vciWrite(heartbeat, 1); }, "vciwrite failed: reply size = 9, expected 8"},
-          {[&] { vci.vciBurstRead(heartbeat, 2, VciInterface::Increment); },
-           "vciRead failed: reply size = 17, expected 16"}}},
-        {[] {
-             Faults f;
-             f.reply = ReplyFault::NoReply;
-             return f;
-         }(),
-         {{[&] { vci.vciRead(heartbeat); }, "vciRead failed: No reply received"}}},
+    const struct {
+        ReplyFault fault;
+        std::function<void()> call;
+        const char* message;
+    } rows[] = {
+        {ReplyFault::WrongFirstWord, [&] { vci.vciRead(heartbeat); },
+         "vciRead failed: wrong vci reply"},
+        {ReplyFault::WrongFirstWord, [&] { vci.vciWrite(heartbeat, 1); },
+         "vciWrite failed: wrong vci reply"},
+        {ReplyFault::WrongFirstWord, [&] { vci.ping(1); }, "vciPing failed: wrong vci reply"},
+        {ReplyFault::WrongFirstWord, [&] { vci.getVciDataWidth(); },
+         "vciInfo failed: wrong vci reply"},
+        {ReplyFault::WrongSize, [&] { vci.vciWrite(heartbeat, 1); },
+         "vciwrite failed: reply size = 9, expected 8"},
+        {ReplyFault::WrongSize, [&] { vci.vciBurstRead(heartbeat, 2, VciInterface::Increment); },
+         "vciRead failed: reply size = 17, expected 16"},
+        {ReplyFault::NoReply, [&] { vci.vciRead(heartbeat); }, "vciRead failed: No reply received"},
     };
-    for (const auto& [faults, calls] : rows) {
-        sim->setFaults(faults);
-        for (const auto& [call, message] : calls)
-            EXPECT_EQ(failure(call), message);
+    for (const auto& row : rows) {
+        setFaults([&](Faults& f) { f.reply = row.fault; });
+        EXPECT_EQ(failure(row.call), row.message);
     }
     setFaults([](Faults& f) { f.statusErrorBits = 0x0021; });
     testing::internal::CaptureStderr();
@@ -149,41 +121,6 @@ TEST_F(Simulator, ReplyFaultsReachTheRegisterStackAsItsExceptions) {
     EXPECT_EQ(sim->registerValue(heartbeat), 1u) << "the request after the close is not run";
     ASSERT_EQ(api->setupConfigLink(), 0u);
     EXPECT_EQ(api->configLink_->vciRead(heartbeat), 1u) << "the fault fired once";
-}
-
-TEST_F(Simulator, MemoryTestAndSelfTestCounters) {
-    SimulatorOptions options;
-    options.memoryTestMs = 300;
-    startSimulator(2, options);
-    auto& dma = api->datamodel_->dma;
-    auto& deser = api->datamodel_->deserializer_intf;
-    for (bool fault : {false, true}) {
-        setFaults([&](Faults& f) { f.memoryTestError = fault; });
-        dma.dram_test_start.write(dma.dram_test_start.read() ? 0 : 1);
-        EXPECT_EQ(dma.dram_test_error.read(), 0u) << "no verdict while busy";
-        for (int wait = 0; wait < 500 && dma.dram_test_busy.read() != 0; ++wait)
-            sleepMs(20);
-        ASSERT_EQ(dma.dram_test_busy.read(), 0u);
-        EXPECT_EQ(dma.dram_test_error.read(), fault ? 1u : 0u);
-    }
-    // Test 7 counts only with test7_enable and BIST transmit (0x10 bit 2).
-    deser.test7_enable.write(1);
-    sleepMs(5);
-    EXPECT_EQ(deser.test7_total_checked.read(), 0u);
-    ASSERT_EQ(api->tolmaren_bistTx(true), 0u);
-    sleepMs(5);
-    EXPECT_GT(deser.test7_total_checked.read(), 0u);
-    // Test 9a counts in results 1 and 3, 9b in result 8, from 0 at each start.
-    deser.test9_select.write(1);
-    deser.neural_start.write(1);
-    sleepMs(5);
-    EXPECT_GT(deser.test9_result1.read() * deser.test9_result3.read(), 0u);
-    deser.test9_select.write(0);
-    deser.neural_start.write(0);
-    deser.neural_start.write(1);
-    sleepMs(5);
-    EXPECT_EQ(deser.test9_result1.read(), 0u);
-    EXPECT_GT(deser.test9_result8.read(), 0u);
 }
 
 } // namespace
