@@ -18,13 +18,19 @@ enum class UartFailure {
 // pass, the `times` after them fail (0: every one after them). Counting starts
 // when the faults are set.
 struct UartFault {
-    uint8_t device = 0x40;         // 0x40, 0x80 or 0x90; the read bit is ignored
+    UartFault(uint8_t device = 0x40, std::optional<uint8_t> reg = {}, std::optional<bool> read = {},
+              std::optional<uint16_t> value = {}, unsigned int skip = 0, unsigned int times = 1,
+              UartFailure failure = UartFailure::Lost)
+        : device(device), reg(reg), read(read), value(value), skip(skip), times(times),
+          failure(failure) {}
+
+    uint8_t device;                // 0x40, 0x80 or 0x90; the read bit is ignored
     std::optional<uint8_t> reg;    // none: every register
     std::optional<bool> read;      // true reads only, false writes only
     std::optional<uint16_t> value; // writes whose first value is this
-    unsigned int skip = 0;
-    unsigned int times = 1;
-    UartFailure failure = UartFailure::Lost;
+    unsigned int skip;
+    unsigned int times;
+    UartFailure failure;
 };
 
 } // namespace tolmaren_sim
