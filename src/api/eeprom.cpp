@@ -218,15 +218,17 @@ unsigned int Tolmaren_basestation_api::tolmaren_writeADCCalibration() {
     if (logging()) log_ << "tolmaren_writeADCCalibration() called\n";
     if (adcPairCommonCalibration_.size() != pairCount || adcCompCalibration_.size() != adcCount)
         return 11;
+    // The set accessors do not check ranges; every field is cut to its width
+    // so that a value out of range cannot spill into its neighbour.
     const auto& pairs = adcPairCommonCalibration_;
     for (short k = 0; k < static_cast<short>(pairCount / 2); ++k) {
-        const auto cfix =
-            static_cast<unsigned char>((pairs[2 * k].cfix << 4) | pairs[2 * k + 1].cfix);
+        const auto cfix = static_cast<unsigned char>((pairs[2 * k].cfix & 0x0F) << 4 |
+                                                     (pairs[2 * k + 1].cfix & 0x0F));
         if (const unsigned int status = tolmaren_writeEeprom(cfixAddress + k, cfix)) return status;
     }
     for (short i = 0; i < static_cast<short>(pairCount); ++i) {
-        const auto packed = static_cast<unsigned char>((pairs[i].slope << 4) |
-                                                       (pairs[i].fine << 2) | pairs[i].coarse);
+        const auto packed = static_cast<unsigned char>(
+            (pairs[i].slope & 7) << 4 | (pairs[i].fine & 3) << 2 | (pairs[i].coarse & 3));
         if (const unsigned int status = tolmaren_writeEeprom(pairAddress + i, packed))
             return status;
     }
@@ -235,10 +237,10 @@ unsigned int Tolmaren_basestation_api::tolmaren_writeADCCalibration() {
              << "adcPairCommonCalibration_ and written to EEPROM\n";
     for (short a = 0; a < static_cast<short>(adcCount); ++a) {
         if (const unsigned int status =
-                tolmaren_writeEeprom(compPAddress + a, adcCompCalibration_[a].compP))
+                tolmaren_writeEeprom(compPAddress + a, adcCompCalibration_[a].compP & 0x1F))
             return status;
         if (const unsigned int status =
-                tolmaren_writeEeprom(compNAddress + a, adcCompCalibration_[a].compN))
+                tolmaren_writeEeprom(compNAddress + a, adcCompCalibration_[a].compN & 0x1F))
             return status;
     }
     if (logging())

@@ -84,6 +84,7 @@ TEST(EepromOnLiveProbe, MemoryMapAndCalibration) {
         pairs[i] = {uint8_t(i % 8), uint8_t(i % 4), uint8_t(3 - i % 4), i};
     for (uint8_t a = 0; a < 32; ++a)
         comps[a] = {a, uint8_t(31 - a)};
+    pairs[15].slope = 15; // out of range: cut to its 3 bits, bit 7 stays clear
     ASSERT_EQ(p.api.tolmaren_setADCPairCommonCalibration(pairs), 0u);
     ASSERT_EQ(p.api.tolmaren_setADCCompCalibration(comps), 0u);
     ASSERT_EQ(p.api.tolmaren_writeADCCalibration(), 0u);
