@@ -74,7 +74,10 @@ Faults BasestationSimulator::faults() const {
 }
 
 void BasestationSimulator::setFaults(const Faults& faults) {
-    modify([&](HardwareModel& hw) { hw.faults = faults; });
+    modify([&](HardwareModel& hw) {
+        hw.faults = faults;
+        hw.restartFaultCounts();
+    });
 }
 
 void BasestationSimulator::setTemperatureCode(uint32_t code) {

@@ -14,6 +14,7 @@ enum class DataPacing {
 // How the data port (neural stream and loopback) is built.
 struct DataOptions {
     uint16_t port = 1234; // 0 picks a free port (see BasestationSimulator::dataPort())
+    bool listen = true;   // false: the data port stays closed (its server is down)
     DataPacing pacing = DataPacing::RealTime;
     // The basestation's data FIFO in real-time pacing: what the client has not
     // taken yet; a full FIFO drops data and raises t_dma.dma_error.

@@ -35,7 +35,7 @@ DataServer::~DataServer() {
 }
 
 void DataServer::start() {
-    if (running()) return;
+    if (running() || !hardware_.options.data.listen) return;
     int probeType;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -85,6 +85,11 @@ void EepromController::launch() {
             break;
         }
         writeEnabled_ = false;
+        if (faults_.eepromWritableBytes && bytesStored_ >= *faults_.eepromWritableBytes) {
+            status_ = statusDone | statusError;
+            break;
+        }
+        ++bytesStored_;
         status_ = eeprom_.write(address(), dataToWrite_) ? statusDone : statusDone | statusError;
         busyUntil_ = std::chrono::steady_clock::now() + writeCycle;
         break;

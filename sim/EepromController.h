@@ -25,6 +25,7 @@ public:
 
     uint8_t read(uint8_t reg) const;
     void write(uint8_t reg, uint8_t value);
+    void restartFaultCounts() { bytesStored_ = 0; }
 
 private:
     enum Command : uint8_t { WriteEnable = 0x96, Write = 0x6C, Read = 0x03 };
@@ -44,6 +45,7 @@ private:
     uint8_t addressHigh_ = 0;
     uint8_t addressLow_ = 0;
     bool writeEnabled_ = false;
+    unsigned int bytesStored_ = 0; // since the faults were set
     std::chrono::steady_clock::time_point busyUntil_{};
 };
 

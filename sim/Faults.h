@@ -3,6 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "sim/ChainFault.h"
+#include "sim/UartFault.h"
 
 namespace tolmaren_sim {
 
@@ -39,9 +43,16 @@ struct Faults {
     uint8_t uartErrorFlags = 0;             // bits 0..3 raised by every transaction
     unsigned int uartMissingReplyBytes = 0; // reply bytes dropped from the end
     bool headstageSilent = false;           // the headstage answers nothing
+    std::vector<UartFault> uartFaults;      // aimed at chosen transactions
 
     // Headstage EEPROM controller.
     EepromFault eeprom = EepromFault::None;
+    // The EEPROM stores this many more bytes, then every write fails (status
+    // bit 0), as a worn-out or write-protected part would.
+    std::optional<unsigned int> eepromWritableBytes;
+
+    // Defective cells of the probe's configuration chains.
+    std::vector<ChainFault> chainFaults;
 
     // Self-test results.
     bool memoryTestError = false;

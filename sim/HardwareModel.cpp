@@ -49,10 +49,16 @@ Eeprom makeEeprom(const SimulatorOptions& options) {
 
 HardwareModel::HardwareModel(const SimulatorOptions& opts)
     : options(opts), faults(opts.faults), eeprom(makeEeprom(opts)),
-      asic(static_cast<int>(storedIdentity(eeprom) >> 30)), eepromController(eeprom, faults),
+      asic(static_cast<int>(storedIdentity(eeprom) >> 30), faults),
+      eepromController(eeprom, faults),
       headstage(asic, eepromController, faults, opts.headstageId0, opts.headstageId1),
       serializer(faults, false), deserializer(faults, true),
       bridge(headstage, serializer, deserializer, faults),
       registers(options, bridge, headstage, faults) {}
+
+void HardwareModel::restartFaultCounts() {
+    bridge.restartFaultCounts();
+    eepromController.restartFaultCounts();
+}
 
 } // namespace tolmaren_sim

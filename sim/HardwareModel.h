@@ -26,6 +26,10 @@ public:
     HardwareModel(const HardwareModel&) = delete;
     HardwareModel& operator=(const HardwareModel&) = delete;
 
+    // The faults that fire on a count (targeted serial-link faults, the
+    // EEPROM's writable bytes) count afresh from now on.
+    void restartFaultCounts();
+
     const SimulatorOptions options;
     Faults faults;
     RequestCounters counters;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/Faults.h"
 #include "sim/ShiftRegister.h"
 
 namespace tolmaren_sim {
@@ -16,7 +17,7 @@ class ProbeAsic {
 public:
     static constexpr unsigned int chainCount = 3;
 
-    explicit ProbeAsic(int probeType);
+    ProbeAsic(int probeType, const Faults& faults);
 
     // Length in bits of a chain for a probe type; 0 where the probe has none
     // (no shank chain on types 0 and 1; chain numbers above 2).
@@ -25,7 +26,8 @@ public:
     int probeType() const { return probeType_; }
     // Shifts the eight bits of data into the chain, least significant first,
     // and returns the eight bits that left it, the first out in bit 0. Data
-    // for a chain the probe does not have is lost and 0 comes back.
+    // for a chain the probe does not have is lost and 0 comes back. The first
+    // injected defect of the chain, if any, acts on every bit.
     uint8_t shiftByte(unsigned int chain, uint8_t data);
     // The chain's content, chain bit 0 (the output end) first.
     std::vector<bool> chain(unsigned int chain) const;
@@ -35,7 +37,10 @@ public:
     void setMode(int mode) { mode_ = mode & 3; }
 
 private:
+    const ChainFault* defectOf(unsigned int chain) const;
+
     int probeType_;
+    const Faults& faults_;
     std::array<ShiftRegister, chainCount> chains_;
     int mode_ = 0;
 };

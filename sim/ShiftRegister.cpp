@@ -2,11 +2,25 @@
 
 namespace tolmaren_sim {
 
-bool ShiftRegister::shift(bool in) {
+bool ShiftRegister::shift(bool in, const ChainFault* defect) {
     if (bits_.empty()) return false;
     const bool out = bits_[head_];
     bits_[head_] = in;
     head_ = (head_ + 1) % bits_.size();
+    if (defect != nullptr && defect->position < bits_.size()) {
+        auto cell = bits_[(head_ + defect->position) % bits_.size()];
+        switch (defect->defect) {
+        case CellDefect::StuckAt0:
+            cell = false;
+            break;
+        case CellDefect::StuckAt1:
+            cell = true;
+            break;
+        case CellDefect::Inverting:
+            cell = !cell;
+            break;
+        }
+    }
     return out;
 }
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "sim/ChainFault.h"
+
 namespace tolmaren_sim {
 
 // A serial shift register of fixed length. Position 0 is the output end:
@@ -13,8 +15,9 @@ public:
 
     std::size_t length() const { return bits_.size(); }
     // Shifts one bit in and returns the bit that left. A register of length
-    // zero passes nothing through: it returns 0.
-    bool shift(bool in);
+    // zero passes nothing through: it returns 0. A defective cell changes the
+    // bit that moves into it.
+    bool shift(bool in, const ChainFault* defect = nullptr);
     // The content, position 0 first.
     std::vector<bool> contents() const;
 

@@ -38,6 +38,10 @@ void UartBridge::execute() {
     const std::size_t count = command_[3];
     // A device that does not answer, or a lost command, leaves the FIFO empty.
     if (!deviceAnswers(device) || faults_.uartNoAck) return;
+    if (const UartFault* fault = targetedFault()) {
+        if (fault->failure == UartFailure::Refused) queue(received_, 0x00);
+        return;
+    }
 
     std::vector<uint8_t> reply =
         (device & 1) ? readDevice(device & 0xFE, reg, count) : writeDevice(device, reg, count);
@@ -47,6 +51,24 @@ void UartBridge::execute() {
     queue(received_, faults_.uartWrongAck.value_or(acknowledge));
     for (uint8_t byte : reply)
         queue(received_, byte);
+}
+
+const UartFault* UartBridge::targetedFault() {
+    if (faultMatches_.size() != faults_.uartFaults.size()) restartFaultCounts();
+    const bool isRead = command_[1] & 1;
+    const UartFault* failing = nullptr;
+    for (std::size_t i = 0; i < faults_.uartFaults.size(); ++i) {
+        const UartFault& fault = faults_.uartFaults[i];
+        if ((command_[1] & 0xFE) != (fault.device & 0xFE)) continue;
+        if (fault.reg && command_[2] != *fault.reg) continue;
+        if (fault.read && isRead != *fault.read) continue;
+        if (fault.value && (isRead || command_.size() < 5 || command_[4] != *fault.value)) continue;
+        const unsigned int match = ++faultMatches_[i];
+        const bool fails =
+            match > fault.skip && (fault.times == 0 || match <= fault.skip + fault.times);
+        if (fails && failing == nullptr) failing = &fault;
+    }
+    return failing;
 }
 
 bool UartBridge::deviceAnswers(uint8_t device) const {

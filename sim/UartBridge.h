@@ -51,10 +51,14 @@ public:
     uint64_t transactions() const { return transactions_; }
     // Empties the FIFOs, drops a partial command and clears the flags.
     void reset();
+    void restartFaultCounts() { faultMatches_.assign(faults_.uartFaults.size(), 0); }
 
 private:
     void execute();
     bool deviceAnswers(uint8_t device) const;
+    // The targeted fault that fails the command collected, if any; counts the
+    // command against every fault it matches.
+    const UartFault* targetedFault();
     std::vector<uint8_t> writeDevice(uint8_t device, uint8_t reg, std::size_t count);
     std::vector<uint8_t> readDevice(uint8_t device, uint8_t reg, std::size_t count);
     void shiftToHeadstage(uint16_t word);
@@ -69,6 +73,7 @@ private:
     std::deque<uint8_t> shifted_;
     uint32_t flags_ = 0;
     uint64_t transactions_ = 0;
+    std::vector<unsigned int> faultMatches_; // per targeted fault
 };
 
 } // namespace tolmaren_sim

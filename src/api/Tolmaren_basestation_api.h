@@ -54,6 +54,17 @@ public:
     // Connects the register interface to the basestation's port 1235 and
     // builds the register map on it: 0 done, 1 the connection failed.
     unsigned int setupConfigLink();
+    // Brings a live system from nothing to recording: both links, the
+    // serial link and headstage, the probe identity from the EEPROM, default
+    // chains and calibration tables, start-trigger output, recording mode.
+    // The setting goes unchanged to the basestation's open_setting register.
+    // 0 open; otherwise the code of the step that failed (1 data link, 2
+    // configuration link, 3 already open, 4 FPGA major version differs, 5/6
+    // deserializer/serializer, 7 ND_ENABLE, 8 TE, 9 PR_NRST, 10 NRST, 11 mode,
+    // 12 identity, 13/14/15 base/shank/test chain, 20 headstage control, 21
+    // headstage reset). Only code 4 closes the facade again; after any other
+    // failure tolmaren_close() and a new open recover.
+    unsigned int tolmaren_open(unsigned char setting);
 
     // --- neural data ---
     // Opens the facade on a recorded data stream, with an in-memory register
@@ -129,8 +140,38 @@ public:
     unsigned int tolmaren_mode(unsigned char mode);
     unsigned int tolmaren_readMode(unsigned char& mode);
     unsigned int tolmaren_getDigCtrl(unsigned char& mode, bool& te, bool& nrst, bool& prnrst,
-                                     bool& ndEnable, bool& heartbeat, bool& hsReset,
-                                     bool& bistRx, bool& bistTx);
+                                     bool& ndEnable, bool& heartbeat, bool& hsReset, bool& bistRx,
+                                     bool& bistTx);
+
+    // --- EEPROM: probe identity and stored calibration ---
+    // EEPROM codes: 0 done, 2 control/status register, 4/5 address high/low,
+    // 6 data byte, 7 read-data register, 8 command register, 9 transaction not
+    // done, 10 transaction error, 11 argument out of range or calibration table
+    // of the wrong size, 12 start register. Multi-byte operations stop at the
+    // first failing byte, which can leave old and new bytes mixed.
+    unsigned int tolmaren_writeEeprom(short address, unsigned char value);
+    // value is set only on success.
+    unsigned int tolmaren_readEeprom(short address, unsigned char& value);
+    // Serial number below 2^30, probe type 0 to 3; sets the open probe's
+    // identity before it is stored.
+    unsigned int tolmaren_writeId(AsicID& id);
+    unsigned int tolmaren_readId(AsicID& id);
+    unsigned int tolmaren_writeGainCorrection();
+    unsigned int tolmaren_readGainCorrection();
+    unsigned int tolmaren_writeADCCalibration();
+    unsigned int tolmaren_readADCCalibration();
+    // 0 done, 1 any failure.
+    unsigned int tolmaren_applyGainCalibrationFromEeprom();
+    unsigned int tolmaren_applyAdcCalibrationFromEeprom();
+    // Packed identity: serial number in bits 0..29, probe type in bits 30..31.
+    unsigned int tolmaren_asicIdStructToUnsignedInt();
+    AsicID tolmaren_asicIdUnsignedIntToStruct(unsigned int packed);
+    AsicID tolmaren_getId();
+    // Set: 1 unless 16 pairs / 32 comparators. Get: 1 while none are held.
+    unsigned int tolmaren_setADCPairCommonCalibration(std::vector<adcPairCommon> pairs);
+    unsigned int tolmaren_getADCPairCommonCalibration(std::vector<adcPairCommon>& pairs);
+    unsigned int tolmaren_setADCCompCalibration(std::vector<adcComp> comps);
+    unsigned int tolmaren_getADCCompCalibration(std::vector<adcComp>& comps);
 
     // --- shift registers ---
     // Chains: 0 base, 1 shank, 2 test.
@@ -197,6 +238,16 @@ protected:
     // One register read of a serial-link device, logged under the operation's name.
     unsigned int readDeviceRegister(const char* name, unsigned char device, unsigned char reg,
                                     unsigned char& value);
+
+    // --- open (helpers) ---
+    // The serial link, the headstage's registers and the ASIC's control lines.
+    unsigned int configureHeadstage();
+    // Identity, default chains and calibration, start-trigger output.
+    unsigned int configureProbe();
+    unsigned int installDefaultCalibration();
+
+    // Gain-correction values the open probe's type has: 384, 960 or 966.
+    std::size_t gainCorrectionEntries() const;
 
     // --- configuration (helpers) ---
     // Writes the base chain with verification: 4 on failure.

@@ -1,0 +1,132 @@
+// The live open against the simulated basestation, headstage and probe: the
+// state it leaves for each probe type, and the code of every step a fault on
+// the wire can make fail, followed each time by a recovering open.
+#include <gtest/gtest.h>
+
+#include "common/LiveProbe.h"
+
+using tolmaren_sim::UartFailure;
+using tolmaren_sim::UartFault;
+
+namespace {
+
+std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::size_t count) {
+    return std::vector<bool>(chain.begin() + from, chain.begin() + from + count);
+}
+
+class OpenedProbe : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(OpenedProbe, IsRecordingWithDefaultsAndGaplessData) {
+    const int type = GetParam();
+    LiveProbe p(LiveProbe::probe(type, 1000 + type));
+    p.api.baseConfiguration.setChannelSettingApGain(1, 7); // a stale model
+    ASSERT_EQ(p.api.tolmaren_open(0x5A), 0u);
+    EXPECT_EQ(p.sim.displayLines(),
+              (std::array<std::string, 2>{"    Tolmaren    ", "   BaseStation  "}));
+    EXPECT_EQ(p.api.tolmaren_getId().serialNumber, 1000u + type);
+    // open_setting, start-trigger output, parity.
+    EXPECT_EQ(p.sim.registerValue(0x1280), 0x5Au);
+    EXPECT_EQ(p.sim.registerValue(0x1220), 1u);
+    EXPECT_EQ(p.sim.registerValue(0x1054), 1u);
+    EXPECT_EQ(p.sim.headstageRegister(0x11), 0xF4); // MODE 3, PR_NRST, NRST, bit 2
+    EXPECT_EQ(p.sim.headstageRegister(0x65), 0xA0);
+    // Default base chain: ADC 29 compP 21, channel 1 AP gain 1.
+    const auto base = p.sim.chain(0);
+    EXPECT_EQ(bits(base, 0, 5), (std::vector<bool>{1, 0, 1, 0, 1}));
+    EXPECT_EQ(bits(base, 248, 3), (std::vector<bool>{1, 0, 0}));
+    const auto shank = p.sim.chain(1); // type 2: only the first and the last bit set
+    EXPECT_TRUE(type != 2 || (shank.front() && shank.back() &&
+                              std::count(shank.begin(), shank.end(), true) == 2));
+    const std::size_t gains[] = {384, 384, 960, 966};
+    EXPECT_EQ(p.api.gainCorrectionCalibration_, std::vector<unsigned short>(gains[type], 512));
+    EXPECT_EQ(p.api.adcPairCommonCalibration_.size(), 16u);
+    ASSERT_EQ(p.api.adcCompCalibration_.size(), 32u);
+    EXPECT_EQ(p.api.adcCompCalibration_[31].compN, 21);
+    EXPECT_TRUE(p.api.adcSlopeCalibrationRun_ && p.api.adcOffsetCalibrationRun_ &&
+                p.api.comparatorCalibrationRun_ && p.api.gainCalibrationRun_);
+
+    ElectrodePacket packet;
+    for (uint32_t unit = 0; unit < 36; unit += 12) {
+        ASSERT_EQ(p.api.tolmaren_readElectrodeData(packet), 0u);
+        for (uint32_t b = 0; b < 12; ++b)
+            ASSERT_EQ(packet.ctrs[b][0], unit + b);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ProbeTypes, OpenedProbe, ::testing::Values(0, 1, 2, 3));
+
+namespace {
+
+struct FailingStep {
+    const char* name;
+    int probeType;
+    UartFault fault;
+    unsigned int code;
+};
+
+// device, register, read, first value written, skip, times, how it fails
+const FailingStep steps[] = {
+    {"Deserializer", 0, {0x90, {}, {}, {}, 0, 0}, 5},
+    {"SerializerTwice", 0, {0x80, {}, {}, {}, 0, 2}, 6},
+    {"SerializerOnceIsRetried", 0, {0x80, {}, {}, {}, 0, 1}, 0},
+    {"HeadstageReset", 0, {0x40, 0x31, false}, 21},
+    {"ReadControl2", 0, {0x40, 0x11, true}, 20},
+    {"WriteControl2", 0, {0x40, 0x11, false, {}, 1, 1, UartFailure::Refused}, 20},
+    {"WriteEepromSetting", 0, {0x40, 0x65, false}, 20},
+    {"NdEnable", 0, {0x40, 0x10, true}, 7},
+    {"Te", 0, {0x40, 0x10, false, {}, 2, 1, UartFailure::Refused}, 8},
+    {"PrNrst", 0, {0x40, 0x11, true, {}, 1}, 9},
+    {"Nrst", 0, {0x40, 0x11, true, {}, 2}, 10},
+    {"ConfigurationMode", 0, {0x40, 0x11, true, {}, 3}, 11},
+    {"RecordingMode", 0, {0x40, 0x11, false, 0xE4}, 11},
+    {"EepromIdentity", 0, {0x40, 0x60, false}, 12},
+    {"BaseChain", 0, {0x40, 0x50, false, 0, 1}, 13},
+    {"ShankChain", 2, {0x40, 0x50, false, 1}, 14},
+    {"NoShankChainOnType1", 1, {0x40, 0x50, false, 1}, 0},
+    {"TestChain", 3, {0x40, 0x50, false, 2}, 15},
+};
+
+void PrintTo(const FailingStep& step, std::ostream* os) {
+    *os << step.name;
+}
+
+class OpenFailure : public ::testing::TestWithParam<FailingStep> {};
+
+} // namespace
+
+TEST_P(OpenFailure, ReportsTheStepAndRecovers) {
+    LiveProbe p(LiveProbe::probe(GetParam().probeType, 7));
+    p.failUart({GetParam().fault});
+    EXPECT_EQ(p.api.tolmaren_open(0), GetParam().code);
+    p.failUart({});
+    p.api.tolmaren_close();
+    EXPECT_EQ(p.api.tolmaren_open(0), 0u);
+    EXPECT_EQ(p.sim.asicMode(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, OpenFailure, ::testing::ValuesIn(steps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OpenWithoutProbe, BasestationFaults) {
+    {
+        LiveProbe none(LiveProbe::probe(0, 0), false);
+        EXPECT_EQ(none.api.tolmaren_open(0), 2u);
+    }
+    auto options = LiveProbe::probe(0, 0);
+    options.data.listen = false;
+    {
+        LiveProbe noData(options);
+        EXPECT_EQ(noData.api.tolmaren_open(0), 1u);
+        const auto requests = noData.sim.counters().requests;
+        EXPECT_EQ(noData.api.tolmaren_open(0), 3u); // the configuration link stayed
+        EXPECT_EQ(noData.sim.counters().requests, requests);
+    }
+    options.data.listen = true;
+    options.fpgaVersionMajor = 5;
+    LiveProbe p(options);
+    EXPECT_EQ(p.api.tolmaren_open(0), 4u);
+    EXPECT_FALSE(p.api.tolmaren_isConnected());
+    EXPECT_EQ(p.sim.counters().uartTransactions, 0u);
+}
