@@ -24,10 +24,6 @@ template <typename F> std::string failure(F&& f) {
     return "no exception";
 }
 
-void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
     using tolmaren_sim::CommandLine;
     const auto r = CommandLine::parse({"--probe-type", "3", "--serial=0x3FFFFFFF", "--eeprom",
