@@ -19,6 +19,26 @@ uint64_t seedOf(uint64_t truthSeed, Stream stream, unsigned int number) {
     return Noise::mix(truthSeed ^ (static_cast<uint64_t>(stream) << 32) ^ number);
 }
 
+// One band of one channel: the volts of its sine per volt of the
+// generator's, the standard deviation of its noise, its gain, the seed of
+// its noise.
+struct Band {
+    double sineFactor;
+    double noise;
+    double gain;
+    uint64_t seed;
+};
+
+// The band's codes of consecutive samples, one channel apart in out.
+void fill(uint16_t* out, const std::vector<double>& sine, uint64_t firstSample, const Band& band,
+          uint16_t correction) {
+    for (std::size_t i = 0; i < sine.size(); ++i) {
+        const double volts =
+            band.sineFactor * sine[i] + band.noise * Noise::normal(band.seed, firstSample + i);
+        out[i * channels] = NeuralSignalModel::toCode(volts, band.gain, correction);
+    }
+}
+
 } // namespace
 
 GeneratorSignalModel::GeneratorSignalModel(int probeType, const ProbeTruth& truth)
@@ -58,44 +78,33 @@ void GeneratorSignalModel::render(const DataSettings::Channels& setup,
     const double impedanceNoise = impedanceNoiseCodes * NeuralSignalModel::voltsPerCode;
     for (unsigned int c = 0; c < channels; ++c) {
         const ChannelSetup& channel = setup[c];
-        uint16_t* ap = &codes.ap[static_cast<std::size_t>(firstBlock) * channels + c];
-        uint16_t* lfp = &codes.lfp[static_cast<std::size_t>(firstPacket) * channels + c];
-        if (channel.standby) {
-            // The amplifier is off: the ADC sees its mid level.
-            for (unsigned int i = 0; i < blocks; ++i)
-                ap[std::size_t(i) * channels] = NeuralSignalModel::midCode;
-            for (unsigned int i = 0; i < packets; ++i)
-                lfp[std::size_t(i) * channels] = NeuralSignalModel::midCode;
-            continue;
-        }
-        const uint16_t correction = corrected ? channel.correction : 512;
-        const double factor = sineFactor(channel, analogue);
         const bool hasElectrode = channel.electrode >= 0;
         const unsigned int number = hasElectrode ? static_cast<unsigned int>(channel.electrode) : c;
-        const uint64_t apSeed =
-            seedOf(truth_.seed, hasElectrode ? Stream::ElectrodeAp : Stream::AmplifierAp, number);
-        const uint64_t lfpSeed =
-            seedOf(truth_.seed, hasElectrode ? Stream::ElectrodeLfp : Stream::AmplifierLfp, number);
-        // In impedance mode the signal and its noise are volts at the ADC;
-        // in the bath they are volts at the input, amplified by the gain.
-        const double inputNoise =
-            hasElectrode ? NeuralSignalModel::apNoise : NeuralSignalModel::amplifierNoise;
-        const double apNoise = impedance ? impedanceNoise : inputNoise;
-        const double lfpNoise = impedance      ? impedanceNoise
-                                : hasElectrode ? NeuralSignalModel::lfpNoise
-                                               : NeuralSignalModel::amplifierNoise;
-        const double apGain = impedance ? 1 : NeuralSignalModel::gains[channel.apGain & 7];
-        const double lfpGain = impedance ? 1 : NeuralSignalModel::gains[channel.lfpGain & 7];
-        for (unsigned int i = 0; i < blocks; ++i) {
-            const double volts =
-                factor * apSine[i] + apNoise * Noise::normal(apSeed, firstBlock + i);
-            ap[std::size_t(i) * channels] = NeuralSignalModel::toCode(volts, apGain, correction);
-        }
-        for (unsigned int i = 0; i < packets; ++i) {
-            const double volts =
-                factor * lfpSine[i] + lfpNoise * Noise::normal(lfpSeed, firstPacket + i);
-            lfp[std::size_t(i) * channels] = NeuralSignalModel::toCode(volts, lfpGain, correction);
-        }
+        const double factor = sineFactor(channel, analogue);
+        // In impedance mode signal and noise are volts at the ADC; in the
+        // bath they are volts at the input, amplified by the gain. In standby
+        // the amplifier is off (gain 0): the ADC sees its mid level.
+        const auto gain = [&](uint8_t code) {
+            return channel.standby ? 0.0 : impedance ? 1.0 : NeuralSignalModel::gains[code & 7];
+        };
+        const Band ap{
+            factor,
+            impedance      ? impedanceNoise
+            : hasElectrode ? NeuralSignalModel::apNoise
+                           : NeuralSignalModel::amplifierNoise,
+            gain(channel.apGain),
+            seedOf(truth_.seed, hasElectrode ? Stream::ElectrodeAp : Stream::AmplifierAp, number)};
+        const Band lfp{factor,
+                       impedance      ? impedanceNoise
+                       : hasElectrode ? NeuralSignalModel::lfpNoise
+                                      : NeuralSignalModel::amplifierNoise,
+                       gain(channel.lfpGain),
+                       seedOf(truth_.seed,
+                              hasElectrode ? Stream::ElectrodeLfp : Stream::AmplifierLfp, number)};
+        const uint16_t correction = corrected ? channel.correction : 512;
+        fill(&codes.ap[std::size_t(firstBlock) * channels + c], apSine, firstBlock, ap, correction);
+        fill(&codes.lfp[std::size_t(firstPacket) * channels + c], lfpSine, firstPacket, lfp,
+             correction);
     }
 }
 
