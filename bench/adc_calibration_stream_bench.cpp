@@ -125,7 +125,7 @@ void serve(benchmark::State& state, bool adc) {
         sim->modify([](HardwareModel& hw) { hw.asic.setMode(3); });
     RawReader reader(sim->dataPort());
     const std::size_t chunk = adc ? 100 * packetBytes : 8 * 12 * 612; // about 60 KB
-    reader.take(chunk); // the first rendering
+    reader.take(chunk);                                               // the first rendering
     for (auto _ : state)
         benchmark::DoNotOptimize(reader.take(chunk));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * chunk));
