@@ -3,8 +3,9 @@
 namespace tolmaren_sim {
 
 BasestationSimulator::BasestationSimulator(const SimulatorOptions& options)
-    : hardware_(std::make_unique<HardwareModel>(options)), configServer_(mutex_, *hardware_),
-      dataServer_(mutex_, *hardware_) {}
+    : hardware_(std::make_unique<HardwareModel>(options)),
+      truth_(ProbeTruth::draw(options.seed, hardware_->asic.probeType())),
+      configServer_(mutex_, *hardware_), dataServer_(mutex_, *hardware_, truth_) {}
 
 BasestationSimulator::~BasestationSimulator() {
     stop();

@@ -13,6 +13,7 @@
 #include "sim/Eeprom.h"
 #include "sim/Faults.h"
 #include "sim/HardwareModel.h"
+#include "sim/ProbeTruth.h"
 #include "sim/RequestCounters.h"
 #include "sim/SimulatorOptions.h"
 
@@ -57,6 +58,10 @@ public:
     int asicMode() const;
     int probeType() const;
     RequestCounters counters() const;
+    // The probe's hidden analogue properties (drawn from the options' seed),
+    // for comparison with what a calibration finds. Fixed for the
+    // simulator's life.
+    const ProbeTruth& truth() const { return truth_; }
 
     Faults faults() const;
     void setFaults(const Faults& faults);
@@ -77,6 +82,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::unique_ptr<HardwareModel> hardware_;
+    const ProbeTruth truth_;
     ConfigServer configServer_;
     DataServer dataServer_;
 };

@@ -49,6 +49,11 @@ const std::map<std::string, Option>& optionTable() {
               o.fpgaVersionMajor = static_cast<uint16_t>(number(v.substr(0, dot), 0xFFFF));
               o.fpgaVersionMinor = static_cast<uint16_t>(number(v.substr(dot + 1), 0xFFFF));
           }}},
+        {"--seed",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.seed = static_cast<uint64_t>(number(v, 0xFFFFFFFFFFFFFFFFul));
+          }}},
         {"--address", {true, [](SimulatorOptions& o, const std::string& v) { o.address = v; }}},
         {"--config-port",
          {true,
@@ -207,6 +212,9 @@ Probe and hardware:
   --fpga-version MAJ.MIN FPGA version reported at 0x0000/0x0004 (default 4.1)
   --temperature CODE     temperature register code (default 2560, about 41.8 C)
   --memory-test-ms MS    how long the memory test stays busy (default 1500)
+  --seed N               draws the probe's hidden analogue properties: ADC gains,
+                         offsets and comparators, electrode gains and impedances
+                         (default 1)
 
 Network:
   --address IPV4         listen address (default: the library's basestation address)

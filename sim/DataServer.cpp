@@ -27,8 +27,8 @@ int millisecondsUntil(Clock::time_point when, Clock::time_point now) {
 
 } // namespace
 
-DataServer::DataServer(std::mutex& mutex, HardwareModel& hardware)
-    : mutex_(mutex), hardware_(hardware) {}
+DataServer::DataServer(std::mutex& mutex, HardwareModel& hardware, const ProbeTruth& truth)
+    : mutex_(mutex), hardware_(hardware), truth_(truth) {}
 
 DataServer::~DataServer() {
     stop();
@@ -41,7 +41,7 @@ void DataServer::start() {
         std::lock_guard<std::mutex> lock(mutex_);
         probeType = hardware_.asic.probeType();
     }
-    if (!model_) model_ = std::make_unique<NeuralSignalModel>(probeType);
+    if (!model_) model_ = std::make_unique<ProbeSignalModel>(probeType, truth_);
     listener_ =
         std::make_unique<TcpListener>(hardware_.options.address, hardware_.options.data.port);
     port_ = listener_->port();

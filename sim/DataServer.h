@@ -9,7 +9,8 @@
 
 #include "sim/DataFaults.h"
 #include "sim/HardwareModel.h"
-#include "sim/NeuralSignalModel.h"
+#include "sim/ProbeSignalModel.h"
+#include "sim/ProbeTruth.h"
 #include "sim/StopSignal.h"
 #include "sim/TcpListener.h"
 
@@ -30,7 +31,7 @@ public:
         std::vector<uint8_t> capture; // the first bytes of the latest connection
     };
 
-    DataServer(std::mutex& mutex, HardwareModel& hardware);
+    DataServer(std::mutex& mutex, HardwareModel& hardware, const ProbeTruth& truth);
     ~DataServer();
     DataServer(const DataServer&) = delete;
     DataServer& operator=(const DataServer&) = delete;
@@ -55,7 +56,8 @@ private:
 
     std::mutex& mutex_; // the model's
     HardwareModel& hardware_;
-    std::unique_ptr<NeuralSignalModel> model_;
+    const ProbeTruth& truth_;
+    std::unique_ptr<ProbeSignalModel> model_;
     std::unique_ptr<TcpListener> listener_;
     uint16_t port_ = 0;
     StopSignal stop_;

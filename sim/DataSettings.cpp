@@ -50,6 +50,10 @@ DataSettings DataSettings::capture(const HardwareModel& hardware) {
     settings.generatorPow2 = registers.peek(generatorPow2Register);
     settings.baseChain = hardware.asic.chain(0);
     settings.shankChain = hardware.asic.chain(1);
+    settings.testChain = hardware.asic.chain(2);
+    for (unsigned int r = 0; r < SignalGenerator::registerCount; ++r)
+        settings.generatorRegisters[r] =
+            hardware.headstage.read(static_cast<uint8_t>(SignalGenerator::firstRegister + r));
     for (unsigned int c = 0; c < channels; ++c)
         settings.channelToElectrode[c] =
             registers.peek(BasestationRegisters::channelToElectrode + 4 * c);
@@ -58,6 +62,11 @@ DataSettings DataSettings::capture(const HardwareModel& hardware) {
         settings.gainCorrection[i] =
             static_cast<uint16_t>(registers.peek(BasestationRegisters::scale + 4 * i));
     return settings;
+}
+
+AnalogueSetup DataSettings::decodeAnalogue() const {
+    return AnalogueSetup::decode(asicMode, baseChain, testChain,
+                                 SignalGenerator(generatorRegisters));
 }
 
 DataSettings::Channels DataSettings::decodeChannels() const {

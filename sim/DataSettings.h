@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "sim/AnalogueSetup.h"
 #include "sim/ChannelSetup.h"
+#include "sim/SignalGenerator.h"
 
 namespace tolmaren_sim {
 
@@ -26,6 +28,9 @@ struct DataSettings {
     // base and shank chains, the channel-to-electrode registers and the
     // gain-correction registers.
     Channels decodeChannels() const;
+    // What the ADCs convert, from the ASIC mode, the chains and the signal
+    // generator.
+    AnalogueSetup decodeAnalogue() const;
 
     int probeType = 0;
     bool electrodeMode = true;
@@ -38,6 +43,8 @@ struct DataSettings {
     uint32_t generatorPow2 = 1;
     std::vector<bool> baseChain;
     std::vector<bool> shankChain;
+    std::vector<bool> testChain;
+    SignalGenerator::Registers generatorRegisters{}; // headstage registers 0x40 to 0x43
     std::array<uint32_t, channels> channelToElectrode{};
     std::vector<uint16_t> gainCorrection;
 };

@@ -11,7 +11,7 @@
 
 namespace tolmaren_sim {
 
-DataStream::DataStream(const DataOptions& options, const NeuralSignalModel& model)
+DataStream::DataStream(const DataOptions& options, const ProbeSignalModel& model)
     : options_(options), model_(model), fifo_(options.fifoBytes) {}
 
 unsigned int DataStream::unitSize() const {
@@ -39,8 +39,10 @@ void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
     const bool reset =
         settings.datapathReset || (started_ && settings.datapathResets != settings_.datapathResets);
     DataSettings::Channels channels = settings.decodeChannels();
-    if (modeChanged || channels != channels_) ringStale_ = true;
+    AnalogueSetup analogue = settings.decodeAnalogue();
+    if (modeChanged || channels != channels_ || analogue != analogue_) ringStale_ = true;
     channels_ = channels;
+    analogue_ = analogue;
     electrodeMode_ = settings.electrodeMode;
     if (modeChanged || reset) restart(now);
     const bool streaming = settings.streaming();
@@ -99,23 +101,27 @@ const uint8_t* DataStream::encode(uint64_t first, uint64_t count) {
 }
 
 uint64_t DataStream::ready(uint64_t first) {
+    const unsigned int ringPackets = ProbeSignalModel::ringPackets(analogue_);
     if (ringStale_) {
-        ring_.reset(electrodeMode_);
-        rendered_.assign(NeuralSignalModel::ringPackets / slicePackets, false);
+        ring_.reset(electrodeMode_, ringPackets);
+        rendered_.assign((ringPackets + slicePackets - 1) / slicePackets, false);
         ringStale_ = false;
     }
     const uint64_t perSlice = uint64_t(slicePackets) * ring_.unitsPerPacket();
     const uint64_t slot = first % ring_.units();
     const auto slice = static_cast<unsigned int>(slot / perSlice);
     if (!rendered_[slice]) {
-        model_.render(channels_, electrodeMode_, slice * slicePackets, slicePackets, codes_);
-        ring_.encode(codes_, slice * slicePackets, slicePackets);
+        // The last slice of a ring may be shorter.
+        const unsigned int firstPacket = slice * slicePackets;
+        const unsigned int packets = std::min(slicePackets, ringPackets - firstPacket);
+        model_.render(channels_, analogue_, electrodeMode_, firstPacket, packets, codes_);
+        ring_.encode(codes_, firstPacket, packets);
         rendered_[slice] = true;
     }
     uint64_t end = (slice + 1) * perSlice;
     while (end < ring_.units() && rendered_[end / perSlice])
         end += perSlice;
-    return end - slot;
+    return std::min(end, ring_.units()) - slot;
 }
 
 void DataStream::take(uint64_t count) {

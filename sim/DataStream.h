@@ -10,6 +10,7 @@
 #include "sim/DataOptions.h"
 #include "sim/DataSettings.h"
 #include "sim/NeuralSignalModel.h"
+#include "sim/ProbeSignalModel.h"
 #include "sim/StreamRing.h"
 
 namespace tolmaren_sim {
@@ -40,7 +41,7 @@ public:
     // the probe in real-time pacing.
     static constexpr std::chrono::milliseconds stallAllowance{20};
 
-    DataStream(const DataOptions& options, const NeuralSignalModel& model);
+    DataStream(const DataOptions& options, const ProbeSignalModel& model);
 
     // A new snapshot of the model.
     void apply(const DataSettings& settings, Clock::time_point now);
@@ -75,9 +76,10 @@ private:
     Chunk faulty(uint64_t seq, const DataFaults& faults);
 
     const DataOptions& options_;
-    const NeuralSignalModel& model_;
+    const ProbeSignalModel& model_;
     DataSettings settings_;
     DataSettings::Channels channels_{};
+    AnalogueSetup analogue_;
     bool started_ = false;
     bool electrodeMode_ = true;
     bool ringStale_ = true;

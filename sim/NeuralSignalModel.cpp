@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/Noise.h"
+#include "sim/Random.h"
+
 namespace tolmaren_sim {
 
 namespace {
@@ -10,41 +13,6 @@ namespace {
 constexpr double pi = 3.14159265358979323846;
 constexpr unsigned int spikeSamples = 48; // 1.6 ms
 constexpr double refractorySamples = 60;  // 2 ms
-
-uint64_t splitMix(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-
-// Cheap, repeatable random numbers: xorshift64*, for placing the units.
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(splitMix(seed) | 1) {}
-    uint64_t next() {
-        state_ ^= state_ >> 12;
-        state_ ^= state_ << 25;
-        state_ ^= state_ >> 27;
-        return state_ * 0x2545F4914F6CDD1Dull;
-    }
-    double uniform() { return static_cast<double>(next() >> 11) * (1.0 / 9007199254740992.0); }
-
-private:
-    uint64_t state_;
-};
-
-// Noise sample number index of a stream: computed from the index alone, so
-// that any stretch of the ring can be rendered by itself. A normal deviate is
-// approximated by the sum of four 16-bit uniforms (variance 1 after scaling).
-float normalAt(uint64_t seed, uint64_t index) {
-    const uint64_t r = splitMix(seed * 0xD1B54A32D192ED03ull + index);
-    const uint32_t sum = static_cast<uint32_t>(r & 0xFFFF) +
-                         static_cast<uint32_t>((r >> 16) & 0xFFFF) +
-                         static_cast<uint32_t>((r >> 32) & 0xFFFF) + static_cast<uint32_t>(r >> 48);
-    // Four uniforms on [0, 1) sum to mean 2, variance 1/3.
-    return (static_cast<float>(sum) * (1.0f / 65536.0f) - 2.0f) * 1.7320508f;
-}
 
 // Seeds of the noise streams: each electrode and each channel without an
 // electrode has its own, per band.
@@ -111,12 +79,12 @@ void NeuralSignalModel::apVolts(unsigned int channel, int electrode, unsigned in
     if (electrode < 0) {
         const uint64_t seed = seedOf(Stream::AmplifierAp, channel);
         for (unsigned int i = 0; i < count; ++i)
-            out[i] = static_cast<float>(amplifierNoise) * normalAt(seed, first + i);
+            out[i] = static_cast<float>(amplifierNoise) * Noise::normal(seed, first + i);
         return;
     }
     const uint64_t seed = seedOf(Stream::ElectrodeAp, static_cast<unsigned int>(electrode));
     for (unsigned int i = 0; i < count; ++i)
-        out[i] = static_cast<float>(apNoise) * normalAt(seed, first + i);
+        out[i] = static_cast<float>(apNoise) * Noise::normal(seed, first + i);
     for (const Unit& unit : units_) {
         const int distance = electrode - unit.electrode;
         if (distance < -spikeReach || distance > spikeReach) continue;
@@ -138,7 +106,7 @@ void NeuralSignalModel::lfpVolts(unsigned int channel, int electrode, unsigned i
     if (electrode < 0) {
         const uint64_t seed = seedOf(Stream::AmplifierLfp, channel);
         for (unsigned int i = 0; i < count; ++i)
-            out[i] = static_cast<float>(amplifierNoise) * normalAt(seed, first + i);
+            out[i] = static_cast<float>(amplifierNoise) * Noise::normal(seed, first + i);
         return;
     }
     const uint64_t seed = seedOf(Stream::ElectrodeLfp, static_cast<unsigned int>(electrode));
@@ -148,7 +116,7 @@ void NeuralSignalModel::lfpVolts(unsigned int channel, int electrode, unsigned i
     for (unsigned int i = 0; i < count; ++i) {
         const double t = (first + i) * 12 / sampleRate;
         out[i] = static_cast<float>(amplitude * std::sin(2 * pi * lfpFrequency * t + phase) +
-                                    lfpNoise * normalAt(seed, first + i));
+                                    lfpNoise * Noise::normal(seed, first + i));
     }
 }
 

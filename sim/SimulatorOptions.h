@@ -24,6 +24,7 @@ struct SimulatorOptions {
     uint8_t headstageId0 = 0x4E;      // headstage register 0x00
     uint8_t headstageId1 = 0x02;      // headstage register 0x01
     unsigned int memoryTestMs = 1500; // how long the memory test stays busy
+    uint64_t seed = 1;                // draws the probe's hidden analogue properties (ProbeTruth)
     std::string address = tolmarenBasestationAddress;
     uint16_t configPort = 1235; // 0 picks a free port (see configPort())
     Faults faults;

@@ -10,12 +10,13 @@ constexpr unsigned int blocksPerPacket = DataStreamEncoder::blocksPerPacket;
 constexpr unsigned int slots = channels / DataStreamEncoder::adcs;
 } // namespace
 
-void StreamRing::reset(bool electrode) {
+void StreamRing::reset(bool electrode, unsigned int packets) {
     electrode_ = electrode;
     unitSize_ = electrode ? DataStreamEncoder::blockSize : DataStreamEncoder::recordSize;
     unitsPerPacket_ = electrode ? blocksPerPacket : blocksPerPacket * slots;
-    units_ = static_cast<uint64_t>(NeuralSignalModel::ringPackets) * unitsPerPacket_;
-    bytes_.assign(units_ * unitSize_, 0);
+    units_ = static_cast<uint64_t>(packets) * unitsPerPacket_;
+    // Every slice is encoded before it is sent: no need to clear.
+    bytes_.resize(units_ * unitSize_);
 }
 
 void StreamRing::encode(const NeuralSignalModel::Codes& codes, unsigned int firstPacket,

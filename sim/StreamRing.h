@@ -7,17 +7,17 @@
 
 namespace tolmaren_sim {
 
-// One ring of the neural signal, encoded: the units (electrode blocks or ADC
+// One ring of the probe's signal, encoded: the units (electrode blocks or ADC
 // records) whose data words are ready, so that sending costs only the
 // stamping of headers and counters. Unit seq of the stream is slot
 // seq mod units() of the ring. It is encoded piece by piece, a run of the
 // ring's packets at a time.
 class StreamRing {
 public:
-    // Sizes the ring for electrode blocks (one per AP sample, 12 to a
-    // packet) or ADC records. The ADCs convert 12 slots per block, ADC a
+    // Sizes the ring for packets of electrode blocks (one per AP sample, 12
+    // to a packet) or ADC records. The ADCs convert 12 slots per block, ADC a
     // taking channel a + 32 j in slot j; record 12 t + j is slot j of block t.
-    void reset(bool electrode);
+    void reset(bool electrode, unsigned int packets);
     // Encodes the units of ring packets [firstPacket, firstPacket + packets).
     void encode(const NeuralSignalModel::Codes& codes, unsigned int firstPacket,
                 unsigned int packets);
