@@ -58,7 +58,8 @@ void BM_Export(benchmark::State& state) {
         state.PauseTiming();
         std::filesystem::remove_all("export");
         state.ResumeTiming();
-        tolmaren_tools::Exporter::run(recordingFile, "export", info, true);
+        tolmaren_tools::RecordingReader reader(recordingFile);
+        tolmaren_tools::Exporter::run(reader, recordingFile, "export", info, true);
     }
     reportRealTime(state);
 }

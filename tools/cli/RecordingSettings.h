@@ -5,7 +5,8 @@
 #include "tolmaren_tools/RecordingInfo.h"
 
 // The settings a recording was made with: from its sidecar, or assumed (with
-// a note on standard error) when it has none.
+// a note on standard error) when it has none. Loaded once the recording
+// itself has opened, so that a missing file is reported alone.
 struct RecordingSettings {
     tolmaren_tools::RecordingInfo info;
     bool assumed = false;

@@ -16,9 +16,10 @@ struct ExportOptions {
 };
 
 void exportRecording(const ExportOptions& options) {
+    tolmaren_tools::RecordingReader reader(options.file);
     const RecordingSettings settings = RecordingSettings::load(options.file);
     const auto result =
-        Exporter::run(options.file, options.outDir, settings.info, settings.assumed);
+        Exporter::run(reader, options.file, options.outDir, settings.info, settings.assumed);
     std::printf("%s: %llu packets, %llu AP and %llu LFP samples of 384 channels, "
                 "%llu decode errors, %llu counter gaps\n",
                 options.file.c_str(), static_cast<unsigned long long>(result.counts.packets),

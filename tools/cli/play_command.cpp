@@ -22,9 +22,9 @@ void printBand(const ChannelStatistics::Band& band, double microvoltsPerCode) {
 }
 
 void play(const std::string& file) {
+    tolmaren_tools::RecordingReader reader(file);
     const RecordingSettings settings = RecordingSettings::load(file);
     const RecordingInfo& info = settings.info;
-    tolmaren_tools::RecordingReader reader(file);
     ChannelStatistics statistics;
     auto packet = std::make_unique<CodePacket>();
     while (reader.next(*packet))

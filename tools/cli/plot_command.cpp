@@ -25,8 +25,8 @@ struct PlotOptions {
 };
 
 void plot(const PlotOptions& options) {
-    const RecordingSettings settings = RecordingSettings::load(options.file);
     tolmaren_tools::RecordingReader reader(options.file);
+    const RecordingSettings settings = RecordingSettings::load(options.file);
     const auto first =
         static_cast<uint64_t>(std::llround(options.start * RecordingInfo::lfpSampleRateHz));
     if (first >= reader.packetCapacity())
@@ -65,10 +65,10 @@ void addPlotCommand(CLI::App& app, Invocation&) {
     command->add_option("FILE", options->file, "Recording to draw")->required();
     command->add_option("OUT", options->png, "PNG file to write")->required();
     command->add_option("--start", options->start, "Start of the stretch in seconds")
-        ->check(CLI::NonNegativeNumber)
+        ->check(CLI::Range(0.0, 1e7))
         ->capture_default_str();
     command->add_option("--seconds", options->seconds, "Length of the stretch in seconds")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(1.0 / RecordingInfo::lfpSampleRateHz, 1e4))
         ->capture_default_str();
     command->add_option("--traces", options->traces, "Traces to draw below the map")
         ->check(CLI::Range(1, 16))

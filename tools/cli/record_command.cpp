@@ -86,10 +86,10 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
                   "keeps a complete recording");
     command->add_option("OUT", options->output, "Recording file to write")->required();
     auto* seconds = command->add_option("--seconds", options->seconds, "Seconds of data to record")
-                        ->check(CLI::PositiveNumber);
+                        ->check(CLI::Range(1.0 / packetsPerSecond, 1e7));
     auto* packets =
         command->add_option("--packets", options->packets, "Packets to record (2500 a second)")
-            ->check(CLI::PositiveNumber);
+            ->check(CLI::Range(uint64_t(1), uint64_t(1) << 40));
     seconds->excludes(packets);
     options->setup.addOptions(*command);
     addSimulatorFlag(*command, invocation);

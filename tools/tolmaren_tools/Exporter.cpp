@@ -99,9 +99,9 @@ private:
 
 } // namespace
 
-ExportResult Exporter::run(const std::string& recording, const std::string& outDir,
-                           const RecordingInfo& info, bool settingsAssumed) {
-    RecordingReader reader(recording);
+ExportResult Exporter::run(RecordingReader& reader, const std::string& recording,
+                           const std::string& outDir, const RecordingInfo& info,
+                           bool settingsAssumed) {
     const std::filesystem::path dir(outDir);
     std::error_code error;
     std::filesystem::create_directories(dir, error);

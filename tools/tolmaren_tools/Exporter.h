@@ -29,11 +29,12 @@ public:
     static constexpr const char* metadataFile = "recording.json";
     static constexpr const char* probeFile = "probe.json";
 
-    // `settingsAssumed`: the info is RecordingInfo::assumedDefaults() for a
-    // recording without sidecar, which the metadata then says. Throws
-    // ToolError.
-    static ExportResult run(const std::string& recording, const std::string& outDir,
-                            const RecordingInfo& info, bool settingsAssumed);
+    // Exports what `reader` holds of the file `recording`. `settingsAssumed`:
+    // the info is RecordingInfo::assumedDefaults() for a recording without
+    // sidecar, which the metadata then says. Throws ToolError.
+    static ExportResult run(RecordingReader& reader, const std::string& recording,
+                            const std::string& outDir, const RecordingInfo& info,
+                            bool settingsAssumed);
 };
 
 } // namespace tolmaren_tools
