@@ -1,13 +1,13 @@
 #include "cli/SimulatorArguments.h"
 
-#include "tolmaren_tools/ToolError.h"
+#include <CLI/CLI.hpp>
 
 tolmaren_sim::CommandLine::Result
 SimulatorArguments::parse(const std::vector<std::string>& arguments) {
     auto parsed = tolmaren_sim::CommandLine::parse(arguments);
     if (!parsed.error.empty())
-        throw tolmaren_tools::ToolError("bad simulator option: " + parsed.error +
-                                        " (see tolmaren sim --help)");
+        throw CLI::ValidationError("bad simulator option: " + parsed.error +
+                                   " (see tolmaren sim --help)");
     return parsed;
 }
 

@@ -8,7 +8,8 @@
 // The simulator's own options, shared by `tolmaren sim` and --sim.
 class SimulatorArguments {
 public:
-    // Throws ToolError for an option the simulator does not understand.
+    // Throws CLI::ValidationError, a bad command line, for an option the
+    // simulator does not understand.
     static tolmaren_sim::CommandLine::Result parse(const std::vector<std::string>& arguments);
     static std::string usage();
 };

@@ -48,6 +48,8 @@ void addSimCommand(CLI::App& app, Invocation&) {
                "options)");
     // Every argument, --help included, is the simulator's.
     command->set_help_flag();
+    command->fallthrough(false);
+    command->allow_extras();
     command->prefix_command();
     command->callback([command] { runSimulator(command->remaining()); });
 }
