@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <cstdio>
+#include <fontconfig/fontconfig.h>
 #include <memory>
 #include <numeric>
 
@@ -198,8 +199,15 @@ void RecordingPicture::draw(const StretchBins& bins, const Labels& labels, unsig
     drawTimeAxis(cr, labels, tracesTop + static_cast<int>(traces) * traceHeight);
 
     tolmaren_tools::PendingFile file(pngPath);
-    if (cairo_surface_write_to_png(surface.get(), file.temporaryPath().c_str()) !=
-        CAIRO_STATUS_SUCCESS)
+    const cairo_status_t written =
+        cairo_surface_write_to_png(surface.get(), file.temporaryPath().c_str());
+    context.reset();
+    surface.reset();
+    // The one picture is done: let cairo and the font configuration drop
+    // their caches, which would otherwise outlive the program as leaks.
+    cairo_debug_reset_static_data();
+    FcFini();
+    if (written != CAIRO_STATUS_SUCCESS)
         throw tolmaren_tools::ToolError("cannot write " + file.temporaryPath());
     file.commit();
 }
