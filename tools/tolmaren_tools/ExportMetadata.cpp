@@ -1,7 +1,6 @@
 #include "tolmaren_tools/ExportMetadata.h"
 
 #include "tolmaren_tools/JsonText.h"
-
 #include "tolmaren_tools/ProbeLayout.h"
 
 namespace tolmaren_tools {

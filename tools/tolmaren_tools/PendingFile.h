@@ -15,7 +15,6 @@ public:
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
-    const std::string& path() const { return path_; }
     // Where to write until commit(): the final name plus ".part".
     const std::string& temporaryPath() const { return temporary_; }
     // Renames the temporary file to the final name; throws ToolError.

@@ -9,7 +9,7 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr const char* positionsNote =
-    "Positions are not physical. The probe's interface defines only the order of the electrodes "
+    "Positions are not physical. The system defines only the order of the electrodes "
     "along its single shank and which channel records which electrode; the simulator models the "
     "shank as a line of evenly spaced electrodes. So electrode e is placed at (0, e), in units of "
     "one electrode pitch rather than micrometres, and the contact radius of 0.25 pitch is a "

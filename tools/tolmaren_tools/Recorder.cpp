@@ -48,21 +48,20 @@ Recorder::~Recorder() {
     if (recordingActive_) api_.tolmaren_stopRecording();
 }
 
-bool Recorder::readPacket() {
+void Recorder::readPacket() {
     const unsigned int status = api_.tolmaren_readElectrodeData(*packet_);
     if (status == 0) {
         failuresInARow_ = 0;
         ++counts_.packets;
         for (unsigned int b = 0; b < CodePacket::blocks; ++b)
             continuity_.next(packet_->ctrs[b][0]);
-        return true;
+        return;
     }
     if (status != 4) throw ToolError(StatusWords::failure("tolmaren_readElectrodeData", status));
     ++counts_.decodeErrors;
     if (++failuresInARow_ == failureLimit)
         throw ToolError("the data stream is lost: " + std::to_string(failureLimit) +
                         " packets in a row failed to decode");
-    return false;
 }
 
 StreamCounts Recorder::counts() const {

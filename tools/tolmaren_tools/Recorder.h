@@ -27,11 +27,10 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Reads one packet: true when it decoded, false when it failed its checks
-    // (counted as a decode error). Throws ToolError when no data came within
-    // the library's 1-s time-out, or when failureLimit reads fail in a row.
-    bool readPacket();
-    const ElectrodePacket& packet() const { return *packet_; }
+    // Reads one packet; one that fails its checks counts as a decode error.
+    // Throws ToolError when no data came within the library's 1-s time-out,
+    // or when failureLimit reads fail in a row.
+    void readPacket();
     StreamCounts counts() const;
 
     // Stops recording, writes the sidecar, puts both in place; returns what

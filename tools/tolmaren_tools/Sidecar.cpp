@@ -1,10 +1,10 @@
 #include "tolmaren_tools/Sidecar.h"
 
-#include "tolmaren_tools/JsonText.h"
 #include <filesystem>
 #include <fstream>
 
 #include "tolmaren_tools/AmplifierGains.h"
+#include "tolmaren_tools/JsonText.h"
 #include "tolmaren_tools/ProbeLayout.h"
 #include "tolmaren_tools/ToolError.h"
 
@@ -24,10 +24,11 @@ json gainFactors(const std::vector<int>& codes) {
     return factors;
 }
 
-json banks(const std::vector<int>& bank) {
+// Banks and electrodes, with null for none.
+json orNull(const std::vector<int>& values) {
     json result = json::array();
-    for (const int b : bank)
-        result.push_back(b < 0 ? json(nullptr) : json(b));
+    for (const int value : values)
+        result.push_back(value < 0 ? json(nullptr) : json(value));
     return result;
 }
 
@@ -66,8 +67,8 @@ std::string Sidecar::toJson(const RecordingInfo& info) {
         {"settings",
          {{"high_pass_filter", info.highPassFilter},
           {"channels",
-           {{"bank", banks(info.bank)},
-            {"electrode", banks(info.electrodes())},
+           {{"bank", orNull(info.bank)},
+            {"electrode", orNull(info.electrodes())},
             {"ap_gain_code", info.apGainCode},
             {"lfp_gain_code", info.lfpGainCode},
             {"ap_gain", gainFactors(info.apGainCode)},
