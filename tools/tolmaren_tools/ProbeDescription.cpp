@@ -9,10 +9,10 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr const char* positionsNote =
-    "Positions are not physical. The system defines only the order of the electrodes "
-    "along its single shank and which channel records which electrode; the simulator models the "
-    "shank as a line of evenly spaced electrodes. So electrode e is placed at (0, e), in units of "
-    "one electrode pitch rather than micrometres, and the contact radius of 0.25 pitch is a "
+    "Positions are not physical. The probe system's documented interface and its simulator give "
+    "only the order of the electrodes along the single shank and which channel records which "
+    "electrode (the simulator spaces them evenly). So electrode e is placed at (0, e), in units "
+    "of one electrode pitch rather than micrometres, and the contact radius of 0.25 pitch is a "
     "placeholder. Replace them with the real geometry before relying on distances.";
 
 } // namespace
