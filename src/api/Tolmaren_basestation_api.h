@@ -173,6 +173,18 @@ public:
     unsigned int tolmaren_setADCCompCalibration(std::vector<adcComp> comps);
     unsigned int tolmaren_getADCCompCalibration(std::vector<adcComp>& comps);
 
+    // --- configuration chains in CSV files: one line per chain bit, "1," or "0," ---
+    // Writers report nothing; a file that cannot be created is not written.
+    void tolmaren_writeBaseConfigurationToCsv(std::string file);
+    void tolmaren_writeShankConfigurationToCsv(std::string file);
+    void tolmaren_writeTestConfigurationToCsv(std::string file);
+    // 0 read into the model; 1 the file does not open; 2 the chain is not
+    // 7414 (base), 962/968 for probe type 2/3 (shank) or 18 (test) bits
+    // long, and the model is untouched.
+    unsigned int tolmaren_readBaseConfigurationFromCsv(std::string file);
+    unsigned int tolmaren_readShankConfigurationFromCsv(std::string file);
+    unsigned int tolmaren_readTestConfigurationFromCsv(std::string file);
+
     // --- shift registers ---
     // Chains: 0 base, 1 shank, 2 test.
     unsigned int tolmaren_writeShiftRegister(unsigned char chainNumber, std::vector<bool>& chain,
@@ -248,6 +260,12 @@ protected:
 
     // Gain-correction values the open probe's type has: 384, 960 or 966.
     std::size_t gainCorrectionEntries() const;
+
+    // --- CSV files (helpers) ---
+    void writeChainToCsv(std::string file, std::vector<bool>& chain);
+    // 1 when the file does not open; otherwise 0 and one bit per line, set
+    // only when the text before the line's first comma is exactly "1".
+    unsigned int readChainFromCsv(std::string file, std::vector<bool>& chain);
 
     // --- configuration (helpers) ---
     // Writes the base chain with verification: 4 on failure.

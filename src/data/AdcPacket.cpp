@@ -1,8 +1,7 @@
 #include "data/AdcPacket.h"
 
-#include <iostream>
-
 #include "data/DataWord.h"
+#include "link/Diagnostics.h"
 
 namespace {
 
@@ -35,7 +34,7 @@ bool AdcPacket::decode(const unsigned char* bytes) {
 }
 
 void AdcPacket::printPacket() const {
-    std::ostream& out = std::cerr;
+    std::ostream& out = Diagnostics::stream();
     for (unsigned int r = 0; r < recordCount; ++r) {
         out << "ctr[" << r << "] = " << records[r].ctr << '\n';
         for (unsigned int a = 0; a < adcCount; ++a)

@@ -1,8 +1,7 @@
 #include "data/ElectrodePacket.h"
 
-#include <iostream>
-
 #include "data/DataWord.h"
+#include "link/Diagnostics.h"
 
 namespace {
 
@@ -62,7 +61,7 @@ bool ElectrodePacket::decodeBlock(unsigned int b, const unsigned char* block) {
 }
 
 void ElectrodePacket::printPacket() const {
-    std::ostream& out = std::cerr;
+    std::ostream& out = Diagnostics::stream();
     out << "startTrigger =";
     for (unsigned int b = 0; b < blockCount; ++b)
         out << ' ' << (startTrigger[b] ? 1 : 0);

@@ -2,21 +2,21 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 
+#include "link/Diagnostics.h"
 #include "link/TCPDescriptor.h"
 
 TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& host, unsigned short port)
     : connection_(socket_.connect(host, port)) {
     connection_->setTimeout(1);
-    std::cerr << "TolmarenDataConnectionLink\n";
+    Diagnostics::stream() << "TolmarenDataConnectionLink\n";
     buffer_.reset(new unsigned char[bufferSize]);
     position_ = buffer_.get() + bufferSize;
 }
 
 TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& file)
     : playback_(file, std::ios::in | std::ios::binary) {
-    std::cerr << "TolmarenDataConnectionLink with playback " << file << "\n";
+    Diagnostics::stream() << "TolmarenDataConnectionLink with playback " << file << "\n";
     buffer_.reset(new unsigned char[bufferSize]);
     position_ = buffer_.get() + bufferSize;
 }

@@ -1,6 +1,6 @@
 #include "link/HdlcConnectionLink.h"
 
-#include <iostream>
+#include "link/Diagnostics.h"
 
 HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below) : below_(below) {}
 
@@ -69,8 +69,8 @@ ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
         if (taken == maxBytesPerRead) {
             // The rest of this frame is discarded by hunting for its flag.
             hunting_ = true;
-            std::cerr << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
-                      << " bytes dropped\n";
+            Diagnostics::stream() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
+                                  << " bytes dropped\n";
             return ConnectionLinkPacket();
         }
         if (!take()) return ConnectionLinkPacket();

@@ -1,11 +1,11 @@
 #include "link/TcpConnectionLink.h"
 
-#include <iostream>
+#include "link/Diagnostics.h"
 
 TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short port)
     : connection_(socket_.connect(host, port)) {
     connection_->setTimeout(1);
-    std::cerr << "TcpConnectionLink\n";
+    Diagnostics::stream() << "TcpConnectionLink\n";
 }
 
 TcpConnectionLink::~TcpConnectionLink() {

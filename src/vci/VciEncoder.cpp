@@ -1,7 +1,8 @@
 #include "vci/VciEncoder.h"
 
 #include <algorithm>
-#include <iostream>
+
+#include "link/Diagnostics.h"
 
 namespace {
 
@@ -133,7 +134,8 @@ void VciEncoder::decodeErrors(unsigned short errorWord) const {
                                         "Timeout error\n",
                                         "Unknown command error\n"};
     for (unsigned int bit = 0; bit < 6; ++bit) {
-        if (errorWord & (1u << bit)) std::cerr << lines[bit];
+        if (errorWord & (1u << bit)) Diagnostics::stream() << lines[bit];
     }
-    if (errorWord & 0xC0u) std::cerr << "Protocol specific error " << (errorWord >> 12) << "\n";
+    if (errorWord & 0xC0u)
+        Diagnostics::stream() << "Protocol specific error " << (errorWord >> 12) << "\n";
 }

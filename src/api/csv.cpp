@@ -1,0 +1,80 @@
+#include <fstream>
+
+#include "api/Tolmaren_basestation_api.h"
+
+namespace {
+
+constexpr std::size_t baseChainLength = 7414;
+constexpr std::size_t testChainLength = 18;
+constexpr std::size_t shankChainLengthType2 = 962;
+constexpr std::size_t shankChainLengthType3 = 968;
+
+} // namespace
+
+void Tolmaren_basestation_api::writeChainToCsv(std::string file, std::vector<bool>& chain) {
+    std::ofstream out(file, std::ios::out | std::ios::trunc);
+    if (!out.is_open()) return;
+    for (const bool bit : chain)
+        out << (bit ? "1" : "0") << ",\n";
+}
+
+unsigned int Tolmaren_basestation_api::readChainFromCsv(std::string file,
+                                                        std::vector<bool>& chain) {
+    std::ifstream in(file);
+    if (!in.is_open()) return 1;
+    chain.clear();
+    std::string line;
+    while (std::getline(in, line)) {
+        // Only a cell of exactly "1" is a set bit; "0", " 1", "true" and an
+        // empty cell all read as clear.
+        const std::string cell = line.substr(0, line.find(','));
+        chain.push_back(cell == "1");
+    }
+    return 0;
+}
+
+void Tolmaren_basestation_api::tolmaren_writeBaseConfigurationToCsv(std::string file) {
+    std::vector<bool> chain;
+    baseConfiguration.getChain(chain);
+    writeChainToCsv(file, chain);
+}
+
+void Tolmaren_basestation_api::tolmaren_writeShankConfigurationToCsv(std::string file) {
+    std::vector<bool> chain;
+    shankConfiguration.getChain(chain);
+    writeChainToCsv(file, chain);
+}
+
+void Tolmaren_basestation_api::tolmaren_writeTestConfigurationToCsv(std::string file) {
+    std::vector<bool> chain;
+    testConfiguration.getChain(chain);
+    writeChainToCsv(file, chain);
+}
+
+unsigned int Tolmaren_basestation_api::tolmaren_readBaseConfigurationFromCsv(std::string file) {
+    std::vector<bool> chain;
+    if (const unsigned int status = readChainFromCsv(file, chain)) return status;
+    if (chain.size() != baseChainLength) return 2;
+    baseConfiguration.getBaseConfigFromChain(chain);
+    return 0;
+}
+
+unsigned int Tolmaren_basestation_api::tolmaren_readShankConfigurationFromCsv(std::string file) {
+    std::vector<bool> chain;
+    if (const unsigned int status = readChainFromCsv(file, chain)) return status;
+    // Probe types 0 and 1 have no shank chain, so no length is wrong for them.
+    const int type = asicId_.probeType;
+    if ((type == 2 && chain.size() != shankChainLengthType2) ||
+        (type == 3 && chain.size() != shankChainLengthType3))
+        return 2;
+    shankConfiguration.getShankConfigFromChain(chain);
+    return 0;
+}
+
+unsigned int Tolmaren_basestation_api::tolmaren_readTestConfigurationFromCsv(std::string file) {
+    std::vector<bool> chain;
+    if (const unsigned int status = readChainFromCsv(file, chain)) return status;
+    if (chain.size() != testChainLength) return 2;
+    testConfiguration.getTestConfigFromChain(chain);
+    return 0;
+}

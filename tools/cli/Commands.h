@@ -1,0 +1,19 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "cli/Invocation.h"
+
+// One function per command, each in its own source file: it declares the
+// command's options on `app` and the callback that runs it. A command reports
+// failure by throwing (tolmaren_tools::ToolError for the expected ones).
+void addSimCommand(CLI::App& app, Invocation& invocation);
+void addInfoCommand(CLI::App& app, Invocation& invocation);
+void addRecordCommand(CLI::App& app, Invocation& invocation);
+void addPlayCommand(CLI::App& app, Invocation& invocation);
+void addExportCommand(CLI::App& app, Invocation& invocation);
+void addPlotCommand(CLI::App& app, Invocation& invocation);
+void addEepromCommand(CLI::App& app, Invocation& invocation);
+
+// The --sim flag of a command that talks to a basestation.
+void addSimulatorFlag(CLI::App& command, Invocation& invocation);

@@ -1,0 +1,56 @@
+#include "cli/ProbeSession.h"
+
+#include <csignal>
+#include <pthread.h>
+
+#include "cli/SimulatorArguments.h"
+#include "link/Diagnostics.h"
+#include "tolmaren_tools/StatusWords.h"
+#include "tolmaren_tools/ToolError.h"
+
+using tolmaren_tools::StatusWords;
+using tolmaren_tools::ToolError;
+
+namespace {
+
+// What a newcomer most likely lacks when nothing answers on the ports.
+constexpr const char* nothingListens =
+    "; is a basestation or `tolmaren sim` running? (--sim starts a simulator in this process)";
+
+} // namespace
+
+ProbeSession::ProbeSession(const Invocation& invocation) {
+    if (!invocation.verbose) Diagnostics::redirect(nullptr);
+    if (invocation.simulator) startSimulator(invocation);
+    unsigned int status;
+    try {
+        status = api_.tolmaren_open(0);
+    } catch (const std::exception& e) {
+        throw ToolError(std::string("tolmaren_open failed: the basestation did not answer "
+                                    "properly (") +
+                        e.what() + ")");
+    }
+    if (status == 1 || status == 2)
+        throw ToolError(StatusWords::failure("tolmaren_open", status) + nothingListens);
+    StatusWords::check("tolmaren_open", status);
+}
+
+void ProbeSession::startSimulator(const Invocation& invocation) {
+    const auto parsed = SimulatorArguments::parse(invocation.simulatorArguments);
+    simulator_ = std::make_unique<tolmaren_sim::BasestationSimulator>(parsed.options);
+    // The simulator's threads inherit the signal mask: keep Ctrl-C for the
+    // command's own thread.
+    sigset_t signals, previous;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
+    try {
+        simulator_->start();
+    } catch (const std::exception& e) {
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        throw ToolError(std::string("cannot start the simulator: ") + e.what() +
+                        " (is another basestation or simulator using the ports?)");
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+// Ctrl-C (SIGINT) or SIGTERM as a request to stop, polled by a command that
+// runs until done, so that it can finish its files cleanly. The previous
+// handlers come back on destruction.
+class StopRequest {
+public:
+    StopRequest();
+    ~StopRequest();
+    StopRequest(const StopRequest&) = delete;
+    StopRequest& operator=(const StopRequest&) = delete;
+
+    bool requested() const;
+};

@@ -1,0 +1,46 @@
+// tolmaren export FILE OUTDIR: the recording as spike sorters read it.
+#include <cstdio>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "cli/RecordingSettings.h"
+#include "tolmaren_tools/Exporter.h"
+
+using tolmaren_tools::Exporter;
+
+namespace {
+
+struct ExportOptions {
+    std::string file;
+    std::string outDir;
+};
+
+void exportRecording(const ExportOptions& options) {
+    tolmaren_tools::RecordingReader reader(options.file);
+    const RecordingSettings settings = RecordingSettings::load(options.file);
+    const auto result =
+        Exporter::run(reader, options.file, options.outDir, settings.info, settings.assumed);
+    std::printf("%s: %llu packets, %llu AP and %llu LFP samples of 384 channels, "
+                "%llu decode errors, %llu counter gaps\n",
+                options.file.c_str(), static_cast<unsigned long long>(result.counts.packets),
+                static_cast<unsigned long long>(result.apSamples),
+                static_cast<unsigned long long>(result.lfpSamples),
+                static_cast<unsigned long long>(result.counts.decodeErrors),
+                static_cast<unsigned long long>(result.counts.counterGaps));
+    for (const char* name :
+         {Exporter::apFile, Exporter::lfpFile, Exporter::metadataFile, Exporter::probeFile})
+        std::printf("wrote %s/%s\n", options.outDir.c_str(), name);
+}
+
+} // namespace
+
+void addExportCommand(CLI::App& app, Invocation&) {
+    auto options = std::make_shared<ExportOptions>();
+    CLI::App* command = app.add_subcommand(
+        "export", "Write the AP and LFP bands as flat channel-interleaved int16 binaries with "
+                  "their metadata and a probeinterface probe description, into OUTDIR");
+    command->add_option("FILE", options->file, "Recording to export")->required();
+    command->add_option("OUTDIR", options->outDir, "Directory to write into (created if needed)")
+        ->required();
+    command->callback([options] { exportRecording(*options); });
+}

@@ -1,0 +1,66 @@
+// tolmaren play FILE: decodes a recording and prints per-channel statistics
+// in microvolts at the probe's input.
+#include <cstdio>
+#include <memory>
+
+#include "cli/Commands.h"
+#include "cli/RecordingSettings.h"
+#include "tolmaren_tools/ChannelStatistics.h"
+#include "tolmaren_tools/RecordingReader.h"
+
+using tolmaren_tools::ChannelStatistics;
+using tolmaren_tools::CodePacket;
+using tolmaren_tools::RecordingInfo;
+
+namespace {
+
+void printBand(const ChannelStatistics::Band& band, double microvoltsPerCode) {
+    const double zero = RecordingInfo::adcZeroCode;
+    std::printf(" %9.1f %8.1f %9.1f %9.1f", (band.mean() - zero) * microvoltsPerCode,
+                band.deviation() * microvoltsPerCode, (band.min - zero) * microvoltsPerCode,
+                (band.max - zero) * microvoltsPerCode);
+}
+
+void play(const std::string& file) {
+    tolmaren_tools::RecordingReader reader(file);
+    const RecordingSettings settings = RecordingSettings::load(file);
+    const RecordingInfo& info = settings.info;
+    ChannelStatistics statistics;
+    auto packet = std::make_unique<CodePacket>();
+    while (reader.next(*packet))
+        statistics.add(*packet);
+    const auto counts = reader.counts();
+
+    std::printf("%s: %llu packets (%.2f s), probe type %d, serial number %u%s%s\n", file.c_str(),
+                static_cast<unsigned long long>(counts.packets),
+                static_cast<double>(counts.packets) / RecordingInfo::lfpSampleRateHz,
+                info.probeType, info.serialNumber, info.startTime.empty() ? "" : ", started ",
+                info.startTime.c_str());
+    std::printf("decode errors %llu, counter gaps %llu\n",
+                static_cast<unsigned long long>(counts.decodeErrors),
+                static_cast<unsigned long long>(counts.counterGaps));
+    std::printf("microvolts at the probe's input; rms about the mean\n");
+    std::printf("channel electrode   AP mean   AP rms    AP min    AP max  LFP mean  LFP rms   "
+                "LFP min   LFP max\n");
+    const std::vector<int> electrodes = info.electrodes();
+    for (unsigned int c = 0; c < CodePacket::channels; ++c) {
+        if (electrodes[c] < 0)
+            std::printf("%7u         -", c);
+        else
+            std::printf("%7u %9d", c, electrodes[c]);
+        printBand(statistics.ap(c), info.apMicrovoltsPerCode(c));
+        printBand(statistics.lfp(c), info.lfpMicrovoltsPerCode(c));
+        std::printf("\n");
+    }
+}
+
+} // namespace
+
+void addPlayCommand(CLI::App& app, Invocation&) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* command = app.add_subcommand(
+        "play", "Decode a recording and print per-channel statistics in microvolts at the "
+                "probe's input (using the sidecar FILE.json when there is one)");
+    command->add_option("FILE", *file, "Recording to play back")->required();
+    command->callback([file] { play(*file); });
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tolmaren_tools/RecordingInfo.h"
+
+namespace tolmaren_tools {
+
+// The JSON file beside a raw recording (the recording's name plus ".json")
+// that holds its RecordingInfo.
+class Sidecar {
+public:
+    static std::string pathFor(const std::string& recording);
+    static std::string toJson(const RecordingInfo& info);
+    // Nothing when there is no such file; throws ToolError when the file
+    // exists but is not a sidecar of this format.
+    static std::optional<RecordingInfo> read(const std::string& path);
+    // The sidecar of a recording, as read(). Also throws ToolError when the
+    // recording is shorter than its sidecar says (a truncated copy).
+    static std::optional<RecordingInfo> readFor(const std::string& recording);
+};
+
+} // namespace tolmaren_tools

@@ -1,0 +1,138 @@
+#include "tolmaren_tools/StatusWords.h"
+
+#include <map>
+
+#include "tolmaren_tools/ToolError.h"
+
+namespace tolmaren_tools {
+
+namespace {
+
+using Table = std::map<unsigned int, const char*>;
+
+const Table openCodes = {
+    {1, "the basestation's data port (1234) refused the connection"},
+    {2, "the basestation's configuration port (1235) refused the connection"},
+    {3, "the probe is already open"},
+    {4, "the FPGA's major version is not the API's (4)"},
+    {5, "configuring the deserializer failed"},
+    {6, "configuring the serializer failed"},
+    {7, "setting the headstage's ND_ENABLE failed"},
+    {8, "setting the headstage's TE failed"},
+    {9, "setting the headstage's PR_NRST failed"},
+    {10, "setting the headstage's NRST failed"},
+    {11, "setting the ASIC mode failed"},
+    {12, "reading the probe identity from the EEPROM failed"},
+    {13, "writing the default base chain failed"},
+    {14, "writing the default shank chain failed"},
+    {15, "writing the default test chain failed"},
+    {16, "the register map was missing when enabling the start-trigger output"},
+    {19, "a default calibration table was refused"},
+    {20, "reading or writing the headstage's control registers failed"},
+    {21, "resetting the headstage registers failed"},
+    {22, "the register map was missing when setting the data mode"},
+};
+
+const Table readCodes = {
+    {1, "no probe is open"},
+    {2, "the basestation is in ADC data mode"},
+    {3, "no data arrived within 1 s"},
+    {4, "a marker, block index or reserved bit of the stream was wrong"},
+};
+
+const Table guardCodes = {{1, "no probe is open"}};
+
+const Table configurationCodes = {
+    {1, "no probe is open, or its probe type has no shank"},
+    {2, "the channel is out of range"},
+    {3, "the value is out of range (or the channel has no electrode in that bank)"},
+    {4, "writing the base chain to the probe failed"},
+    {5, "writing the shank chain to the probe failed"},
+};
+
+const Table chainCodes = {
+    {1, "reading the ASIC mode failed"},
+    {2, "entering or restoring the ASIC mode failed"},
+    {3, "selecting the chain failed"},
+    {4, "sending the shift words failed"},
+    {5, "receiving the read-back failed"},
+    {6, "the chain read back differs from the one written (or cannot be encoded)"},
+    {8, "no probe is open"},
+};
+
+const Table csvCodes = {
+    {1, "the file does not open"},
+    {2, "the chain in the file has the wrong length for this probe"},
+};
+
+const Table eepromCodes = {
+    {2, "writing the control register or reading the status register failed"},
+    {4, "writing the address high byte failed"},
+    {5, "writing the address low byte failed"},
+    {6, "writing the data byte failed"},
+    {7, "reading the data register failed"},
+    {8, "writing the command register failed"},
+    {9, "the EEPROM did not report the transaction done"},
+    {10, "the EEPROM reported a transaction error"},
+    {11, "the serial number or probe type is out of range"},
+    {12, "writing the start register failed"},
+};
+
+const Table datapathCodes = {
+    {1, "the DMA reports an error: data was lost"},
+    {2, "self test 9 result 0 reports an error"},
+    {3, "self test 9 result 2 reports an error"},
+    {4, "self test 7 counted errors"},
+    {5, "a self test 9 result (4 to 7) reports an error"},
+};
+
+const std::map<std::string, const Table*>& tables() {
+    static const std::map<std::string, const Table*> byOperation = {
+        {"tolmaren_open", &openCodes},
+        {"tolmaren_readElectrodeData", &readCodes},
+        {"tolmaren_startRecording", &guardCodes},
+        {"tolmaren_stopRecording", &guardCodes},
+        {"tolmaren_getHardwareVersion", &guardCodes},
+        {"tolmaren_getBSVersion", &guardCodes},
+        {"tolmaren_getBSRevision", &guardCodes},
+        {"tolmaren_readTemperature", &guardCodes},
+        {"tolmaren_setGain", &configurationCodes},
+        {"tolmaren_setReference", &configurationCodes},
+        {"tolmaren_setStdb", &configurationCodes},
+        {"tolmaren_setFilter", &configurationCodes},
+        {"tolmaren_selectElectrode", &configurationCodes},
+        {"tolmaren_writeBaseRegister", &chainCodes},
+        {"tolmaren_writeShankRegister", &chainCodes},
+        {"tolmaren_writeTestRegister", &chainCodes},
+        {"tolmaren_readBaseConfigurationFromCsv", &csvCodes},
+        {"tolmaren_readShankConfigurationFromCsv", &csvCodes},
+        {"tolmaren_readTestConfigurationFromCsv", &csvCodes},
+        {"tolmaren_readId", &eepromCodes},
+        {"tolmaren_writeId", &eepromCodes},
+        {"tolmaren_readEeprom", &eepromCodes},
+        {"tolmaren_checkBasestationDatapath", &datapathCodes},
+    };
+    return byOperation;
+}
+
+} // namespace
+
+std::string StatusWords::meaning(const std::string& operation, unsigned int code) {
+    const auto table = tables().find(operation);
+    if (table != tables().end()) {
+        const auto entry = table->second->find(code);
+        if (entry != table->second->end()) return entry->second;
+    }
+    return "status code " + std::to_string(code);
+}
+
+std::string StatusWords::failure(const std::string& operation, unsigned int code) {
+    return operation + " failed: " + meaning(operation, code) + " (code " + std::to_string(code) +
+           ")";
+}
+
+void StatusWords::check(const std::string& operation, unsigned int code) {
+    if (code != 0) throw ToolError(failure(operation, code));
+}
+
+} // namespace tolmaren_tools
