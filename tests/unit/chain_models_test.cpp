@@ -176,6 +176,7 @@ TEST(BaseChain, DecodeRefusesWrongLengthsAndStopsAtADoubleReference) {
     EXPECT_EQ(model.getChannelReferenceIndex(5, index), 0u);
     EXPECT_EQ(index, 42);
     EXPECT_EQ(model.getAllChannelReferenceIndices()[5], 0);
+    EXPECT_EQ(model.getChannelReferenceIndex(384, index), 2u);
 }
 
 TEST(BaseChain, SettersCheckIndexThenValueAndChangeNothingOnRefusal) {
