@@ -4,7 +4,9 @@
 // that carries one base-chain transfer.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
+#include <cstdint>
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,7 +15,6 @@
 #include <unistd.h>
 
 #include "common/LoopbackPeer.h"
-#include "common/WordFrameResponder.h"
 #include "link/HdlcConnectionLink32.h"
 #include "link/RequestResponseLink.h"
 #include "link/TcpConnectionLink.h"
@@ -21,7 +22,52 @@
 
 namespace {
 
-using Words = WordFrameResponder::Words;
+using Words = std::vector<uint32_t>;
+using Bytes = LoopbackPeer::Bytes;
+
+// The basestation's side of the configuration protocol at the frame level,
+// with framing of its own: takes each complete frame (flag 0x7E, escape 0x7D,
+// XOR 0x20) out of the received bytes, hands its big-endian words to the
+// handler and frames the reply words, padded with flags to whole words.
+LoopbackPeer::Responder frameResponder(Words (*handler)(const Words&)) {
+    return [handler](Bytes& pending) {
+        Bytes replies;
+        for (;;) {
+            const auto start = std::find_if(pending.begin(), pending.end(),
+                                            [](unsigned char b) { return b != 0x7E; });
+            const auto end = std::find(start, pending.end(), 0x7E);
+            if (end == pending.end()) {
+                pending.erase(pending.begin(), start);
+                return replies;
+            }
+            Bytes payload;
+            for (auto it = start; it != end; ++it)
+                payload.push_back(*it == 0x7D ? static_cast<unsigned char>(*++it ^ 0x20) : *it);
+            pending.erase(pending.begin(), end);
+            Words request;
+            for (std::size_t i = 0; i + 4 <= payload.size(); i += 4)
+                request.push_back((uint32_t{payload[i]} << 24) | (uint32_t{payload[i + 1]} << 16) |
+                                  (uint32_t{payload[i + 2]} << 8) | payload[i + 3]);
+            const Words reply = handler(request);
+            if (reply.empty()) continue;
+            replies.push_back(0x7E);
+            for (uint32_t word : reply) {
+                for (int shift = 24; shift >= 0; shift -= 8) {
+                    const auto byte = static_cast<unsigned char>(word >> shift);
+                    if (byte == 0x7E || byte == 0x7D) {
+                        replies.push_back(0x7D);
+                        replies.push_back(static_cast<unsigned char>(byte ^ 0x20));
+                    } else {
+                        replies.push_back(byte);
+                    }
+                }
+            }
+            replies.push_back(0x7E);
+            while (replies.size() % 4 != 0)
+                replies.push_back(0x7E);
+        }
+    };
+}
 
 // Answers reads with a fixed word and acknowledges writes.
 Words basestationReply(const Words& request) {
@@ -42,7 +88,7 @@ Words basestationReply(const Words& request) {
 
 struct EncoderOnPeer {
     EncoderOnPeer() {
-        peer.respond(WordFrameResponder(basestationReply));
+        peer.respond(frameResponder(basestationReply));
         vci = std::make_unique<VciEncoder>(new RequestResponseLink(new HdlcConnectionLink32(
                                                new TcpConnectionLink("127.0.0.1", peer.port()))),
                                            VciEncoding::Width32);
