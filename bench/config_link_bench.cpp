@@ -7,14 +7,16 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
-#include "common/LoopbackPeer.h"
 #include "link/HdlcConnectionLink32.h"
 #include "link/RequestResponseLink.h"
 #include "link/TcpConnectionLink.h"
@@ -23,13 +25,67 @@
 namespace {
 
 using Words = std::vector<uint32_t>;
-using Bytes = LoopbackPeer::Bytes;
+using Bytes = std::vector<unsigned char>;
+// Gets the bytes received and not yet answered; removes what it answers from
+// the front and returns the reply.
+using Responder = std::function<Bytes(Bytes& pending)>;
+
+// A peer on an ephemeral loopback port that serves one connection on a thread
+// of its own, answering what it receives with the responder, until the client
+// closes the connection.
+class ResponderPeer {
+public:
+    explicit ResponderPeer(Responder responder)
+        : listening_(::socket(AF_INET, SOCK_STREAM, 0)), responder_(std::move(responder)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listening_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listening_, 1) != 0 ||
+            ::getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot listen on a loopback port");
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    // The client must have connected and closed its connection by now.
+    ~ResponderPeer() {
+        thread_.join();
+        ::close(listening_);
+    }
+    unsigned short port() const { return port_; }
+
+private:
+    void serve() {
+        const int connection = ::accept(listening_, nullptr, nullptr);
+        const int on = 1; // replies go out at once, as a basestation's would
+        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        Bytes pending;
+        unsigned char chunk[65536];
+        for (ssize_t n; (n = ::recv(connection, chunk, sizeof chunk, 0)) > 0;) {
+            pending.insert(pending.end(), chunk, chunk + n);
+            const Bytes reply = responder_(pending);
+            for (std::size_t sent = 0; sent < reply.size();) {
+                const ssize_t k =
+                    ::send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+                if (k <= 0) break;
+                sent += static_cast<std::size_t>(k);
+            }
+        }
+        ::close(connection);
+    }
+
+    int listening_;
+    Responder responder_;
+    unsigned short port_ = 0;
+    std::thread thread_;
+};
 
 // The basestation's side of the configuration protocol at the frame level,
 // with framing of its own: takes each complete frame (flag 0x7E, escape 0x7D,
 // XOR 0x20) out of the received bytes, hands its big-endian words to the
 // handler and frames the reply words, padded with flags to whole words.
-LoopbackPeer::Responder frameResponder(Words (*handler)(const Words&)) {
+Responder frameResponder(Words (*handler)(const Words&)) {
     return [handler](Bytes& pending) {
         Bytes replies;
         for (;;) {
@@ -88,20 +144,18 @@ Words basestationReply(const Words& request) {
 
 struct EncoderOnPeer {
     EncoderOnPeer() {
-        peer.respond(frameResponder(basestationReply));
         vci = std::make_unique<VciEncoder>(new RequestResponseLink(new HdlcConnectionLink32(
                                                new TcpConnectionLink("127.0.0.1", peer.port()))),
                                            VciEncoding::Width32);
     }
-    LoopbackPeer peer;
+    ResponderPeer peer{frameResponder(basestationReply)};
     std::unique_ptr<VciEncoder> vci;
 };
 
 void RawLoopbackRoundTrip12(benchmark::State& state) {
-    LoopbackPeer peer;
-    peer.respond([](LoopbackPeer::Bytes& pending) {
+    ResponderPeer peer([](Bytes& pending) {
         const std::size_t whole = pending.size() - pending.size() % 12;
-        LoopbackPeer::Bytes reply(pending.begin(), pending.begin() + whole);
+        Bytes reply(pending.begin(), pending.begin() + whole);
         pending.erase(pending.begin(), pending.begin() + whole);
         return reply;
     });

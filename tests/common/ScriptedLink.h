@@ -1,16 +1,14 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <vector>
 
 #include "common/PacketBytes.h"
 #include "link/ConnectionLinkIntf.h"
 
 // A packet link for tests: records every packet written and every length asked
-// of read, and delivers the queued packets in order. With none queued the
-// source, if set, makes the next; otherwise read gives an empty packet, as a
-// link that timed out does.
+// of read, and delivers the queued packets in order; with none queued read
+// gives an empty packet, as a link that timed out does.
 struct ScriptedLink : ConnectionLinkIntf {
     bool write(ConnectionLinkPacket& packet) override {
         written.push_back(bytesOf(packet));
@@ -18,7 +16,7 @@ struct ScriptedLink : ConnectionLinkIntf {
     }
     ConnectionLinkPacket read(unsigned int length) override {
         readLengths.push_back(length);
-        if (queue.empty()) return source ? source() : ConnectionLinkPacket();
+        if (queue.empty()) return ConnectionLinkPacket();
         ConnectionLinkPacket packet = queue.front();
         queue.pop_front();
         return packet;
@@ -26,7 +24,6 @@ struct ScriptedLink : ConnectionLinkIntf {
     void queueBytes(const Bytes& bytes) { queue.push_back(packetOf(bytes)); }
 
     std::deque<ConnectionLinkPacket> queue;
-    std::function<ConnectionLinkPacket()> source;
     bool writeResult = true;
     std::vector<Bytes> written;
     std::vector<unsigned int> readLengths;
