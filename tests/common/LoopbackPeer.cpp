@@ -6,31 +6,13 @@
 #include <stdexcept>
 #include <unistd.h>
 
-namespace {
-
-bool sendAll(int connection, const LoopbackPeer::Bytes& bytes) {
-    for (std::size_t sent = 0; sent < bytes.size();) {
-        const ssize_t n =
-            ::send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0 && errno != EINTR) return false;
-        sent += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
-    }
-    return true;
-}
-
-} // namespace
-
 LoopbackPeer::LoopbackPeer() : listening_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t length = sizeof address;
     if (::bind(listening_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(listening_, 8) != 0 ||
-        ::getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(listening_);
+        ::getsockname(listening_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("LoopbackPeer: cannot listen on 127.0.0.1");
-    }
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { run(); });
 }
@@ -43,7 +25,7 @@ LoopbackPeer::~LoopbackPeer() {
     }
     changed_.notify_all();
     thread_.join();
-    if (connection_ >= 0) ::close(connection_);
+    ::close(connection_);
     ::close(listening_);
 }
 
@@ -72,11 +54,16 @@ void LoopbackPeer::run() {
             const Step step = std::move(script_.front());
             script_.pop_front();
             lock.unlock();
-            open = !step.close && sendAll(connection_, step.bytes);
+            for (std::size_t sent = 0; open && sent < step.bytes.size();) {
+                const ssize_t n = ::send(connection_, step.bytes.data() + sent,
+                                         step.bytes.size() - sent, MSG_NOSIGNAL);
+                open = n > 0 || errno == EINTR;
+                sent += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
+            }
             lock.lock();
+            open = open && !step.close;
             changed_.wait_for(lock, step.pause, [&] { return stopping_; });
-        } else {
-            // Waits a little for a connection or for bytes, then looks again.
+        } else { // waits a little for a connection or for bytes, then looks again
             pollfd entry{connection_ >= 0 ? connection_ : listening_, POLLIN, 0};
             unsigned char chunk[65536];
             lock.unlock();
@@ -87,8 +74,8 @@ void LoopbackPeer::run() {
                 ready && connection_ >= 0 ? ::recv(connection_, chunk, sizeof chunk, 0) : -1;
             open = !ready || connection_ < 0 || n > 0 || (n < 0 && errno == EINTR);
             lock.lock();
-            if (accepted >= 0) connection_ = accepted;
-            if (n > 0) received_.insert(received_.end(), chunk, chunk + n);
+            connection_ = std::max(connection_, accepted);
+            received_.insert(received_.end(), chunk, chunk + std::max<ssize_t>(n, 0));
             changed_.notify_all();
         }
         if (!open) {

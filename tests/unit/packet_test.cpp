@@ -2,7 +2,6 @@
 // packet to packet copies and the text form.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <sstream>
 
 #include "common/PacketBytes.h"
@@ -15,24 +14,16 @@ TEST(Packet, ValuesTravelMostSignificantByteFirst) {
     packet.pack(0x12ABCDEFu, 3);
     packet.pack(0xFFFFFFFFu, 0);
     packet.push_front(0x01020304u);
-    const Bytes expected{0x01, 0x02, 0x03, 0x04, 0xAA, 0x12, 0x34, 0xA1,
-                         0xB2, 0xC3, 0xD4, 0xFE, 0x41, 0xAB, 0xCD, 0xEF};
-    EXPECT_EQ(bytesOf(packet), expected);
-    const std::unique_ptr<unsigned char[]> copy(packet.stream());
-    EXPECT_EQ(Bytes(copy.get(), copy.get() + expected.size()), expected);
-
+    EXPECT_EQ(bytesOf(packet), (Bytes{0x01, 0x02, 0x03, 0x04, 0xAA, 0x12, 0x34, 0xA1, 0xB2, 0xC3,
+                                      0xD4, 0xFE, 0x41, 0xAB, 0xCD, 0xEF}));
     unsigned int front = 0, i = 0;
     unsigned short s = 0;
     unsigned char a = 0, e = 0;
     packet >> front >> a >> s >> i >> e;
-    EXPECT_EQ(front, 0x01020304u);
-    EXPECT_EQ(a, 0xAA);
-    EXPECT_EQ(e, 0xFE);
-    EXPECT_EQ(s, 0x1234);
-    EXPECT_EQ(i, 0xA1B2C3D4u);
-    EXPECT_EQ(packet.unpack(0), 0u);
-    EXPECT_EQ(packet.unpack(1), 0x41u);
-    EXPECT_EQ(packet.unpack(3), 0x00ABCDEFu);
+    EXPECT_EQ((std::vector<unsigned int>{front, a, s, i, e}),
+              (std::vector<unsigned int>{0x01020304, 0xAA, 0x1234, 0xA1B2C3D4, 0xFE}));
+    EXPECT_EQ((std::vector<unsigned int>{packet.unpack(0), packet.unpack(1), packet.unpack(3)}),
+              (std::vector<unsigned int>{0, 0x41, 0x00ABCDEF}));
     EXPECT_TRUE(packet.empty());
 }
 

@@ -64,7 +64,7 @@ TEST(RegisterMap, EveryRegisterIsReachedAtItsAddress) {
     }
 }
 
-unsigned long long bitsOf(const field_uart_error_flags& f) {
+static unsigned long long bitsOf(const field_uart_error_flags& f) {
     return f.error_bit0.read() | f.error_bit1.read() << 1 | f.error_bit2.read() << 2 |
            f.error_bit3.read() << 3;
 }

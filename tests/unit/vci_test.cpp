@@ -31,7 +31,6 @@ static Words perform(VciEncoder& v, const std::string& operation) {
         v.vciBurstWrite(0x1044, {0xDEADBEEF, 0x01234567, 0x89ABCDEF}, VciInterface::NoIncrement);
     if (operation == "write 18") v.vciWrite(0x18, 5);
     if (operation == "read 0") return {v.vciRead(0)};
-    if (operation == "read 3 from 2000") return v.vciBurstRead(0x2000, 3, VciInterface::Increment);
     if (operation == "ping") return {v.ping(0x7E7D1234)};
     if (operation == "info") return {v.getVciDataWidth(), v.getVciAddressWidth()};
     if (operation == "address width") return {v.getVciAddressWidth(), v.getVciAddressWidth()};
@@ -47,24 +46,17 @@ TEST(VciEncoder, RequestsAndRepliesWordByWord) {
         unsigned int replyLength;
         Words result;
     };
+    // clang-format off
     const Case cases[] = {
-        {"write 3 to port 1044",
-         {0x02000002, 0x1044, 0xDEADBEEF, 0x01234567, 0x89ABCDEF, 0},
-         {0x02000000, 0},
-         8,
-         {}},
-        {"write 18", {0x02010000, 0x18, 5, 0}, {0x02000000, 0}, 8, {}},
+        {"write 3 to port 1044", {0x02000002, 0x1044, 0xDEADBEEF, 0x01234567, 0x89ABCDEF, 0},
+         {0x02000000, 0}, 8, {}},
         {"read 0", {0x01010000, 0, 0}, {0x01000000, 0xCAFEBABE, 0}, 12, {0xCAFEBABE}},
-        {"read 3 from 2000",
-         {0x01010002, 0x2000, 0},
-         {0x01000000, 10, 20, 30, 0},
-         20,
-         {10, 20, 30}},
         {"ping", {0x03000000, 0x7E7D1234, 0}, {0x03000000, 0x7E7D1234, 0}, 12, {0x7E7D1234}},
         // Widths word: address width in bits 7..0, data width in bits 15..8.
         {"info", {0x04000000, 0}, {0x04000000, 0x00002018, 0}, 12, {32, 24}},
         {"address width", {0x04000000, 0}, {0x04000000, 0x00002010, 0}, 12, {16, 16}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Encoder e;
         e.below->queueBytes(wordBytes(c.reply));
@@ -87,11 +79,8 @@ TEST(VciEncoder, BadRepliesAndSettingsThrowTheirTexts) {
         {"write 18", {}, "vciwrite failed: No reply received"},
         {"read 0", wordBytes({0x01000000, 1, 2, 0}),
          "vciRead failed: reply size = 16, expected 12"},
-        {"read 0", {}, "vciRead failed: No reply received"},
         {"ping", wordBytes({0x03000000, 0}), "vciPing failed: reply size = 8, expected 12"},
-        {"ping", {}, "vciPing failed: No reply received"},
         {"info", wordBytes({0x04000000}), "vciinfo failed: reply size = 4, expected 12"},
-        {"info", {}, "vciinfo failed: No reply received"},
         // The first word echoes the command alone, not the flag or length.
         {"read 0", wordBytes({0x01010000, 5, 0}), "vciRead failed: wrong vci reply"},
         {"write 18", wordBytes({0x01000000, 0}), "vciWrite failed: wrong vci reply"},
@@ -116,15 +105,12 @@ TEST(VciEncoder, BadRepliesAndSettingsThrowTheirTexts) {
 
 TEST(VciEncoder, ErrorBitsOfTheStatusAreOnlyPrinted) {
     const std::pair<unsigned int, std::string> cases[] = {
-        {0x00010000, "CRC error\n"},
-        {0x00020000, "Internal error in hardware\n"},
-        {0x00040000, "Packet sop/eop error\n"},
-        {0x00080000, "Unsupported feature error\n"},
-        {0x00100000, "Timeout error\n"},
-        {0x00200000, "Unknown command error\n"},
+        {0x00150000, "CRC error\nPacket sop/eop error\nTimeout error\n"},
+        {0x002A0000,
+         "Internal error in hardware\nUnsupported feature error\nUnknown command error\n"},
         {0x00400000, "Protocol specific error 0\n"},
-        {0x00800000, "Protocol specific error 0\n"},
         {0x50C00000, "Protocol specific error 5\n"},
+        {0x30800000, "Protocol specific error 3\n"},
         {0x0F00FFFF, ""},
         {0xFFFF0000, "CRC error\nInternal error in hardware\nPacket sop/eop error\n"
                      "Unsupported feature error\nTimeout error\nUnknown command error\n"
