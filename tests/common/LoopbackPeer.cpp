@@ -51,18 +51,18 @@ void LoopbackPeer::run() {
     while (!stopping_) {
         bool open = true;
         if (connection_ >= 0 && !script_.empty()) {
-            const Step step = std::move(script_.front());
+            const auto [bytes, pause] = std::move(script_.front());
             script_.pop_front();
             lock.unlock();
-            for (std::size_t sent = 0; open && sent < step.bytes.size();) {
-                const ssize_t n = ::send(connection_, step.bytes.data() + sent,
-                                         step.bytes.size() - sent, MSG_NOSIGNAL);
+            for (std::size_t sent = 0; open && sent < bytes.size();) {
+                const ssize_t n =
+                    ::send(connection_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
                 open = n > 0 || errno == EINTR;
                 sent += static_cast<std::size_t>(std::max<ssize_t>(n, 0));
             }
             lock.lock();
-            open = open && !step.close;
-            changed_.wait_for(lock, step.pause, [&] { return stopping_; });
+            open = open && pause.count() >= 0;
+            changed_.wait_for(lock, pause, [&] { return stopping_; });
         } else { // waits a little for a connection or for bytes, then looks again
             pollfd entry{connection_ >= 0 ? connection_ : listening_, POLLIN, 0};
             unsigned char chunk[65536];

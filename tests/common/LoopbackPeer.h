@@ -19,20 +19,17 @@ public:
     ~LoopbackPeer();
     unsigned short port() const { return port_; }
 
-    LoopbackPeer& send(Bytes bytes) { return add({std::move(bytes), {}, false}); }
-    LoopbackPeer& pause(std::chrono::milliseconds duration) { return add({{}, duration, false}); }
-    LoopbackPeer& closeConnection() { return add({{}, {}, true}); }
+    LoopbackPeer& send(Bytes bytes) { return add({std::move(bytes), {}}); }
+    LoopbackPeer& pause(std::chrono::milliseconds duration) { return add({{}, duration}); }
+    LoopbackPeer& closeConnection() { return add({{}, std::chrono::milliseconds(-1)}); }
 
     Bytes received() const;
     bool waitForReceived(std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
-    struct Step {
-        Bytes bytes;
-        std::chrono::milliseconds pause;
-        bool close;
-    };
+    // Bytes to send, then a pause; a negative pause closes the connection.
+    using Step = std::pair<Bytes, std::chrono::milliseconds>;
     LoopbackPeer& add(Step step);
     void run();
 

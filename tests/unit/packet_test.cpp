@@ -63,15 +63,11 @@ TEST(PacketText, OneLineOfHexNumbersPerPacket) {
     std::stringstream text;
     text << std::oct << packetOf({0x0A, 0xFF, 0x00}) << 17 << ConnectionLinkPacket();
     EXPECT_EQ(text.str(), "a ff 0 \n17\n"); // and the stream is left decimal
-    ConnectionLinkPacket packet = packetOf({0x55});
-    text >> packet; // appended
-    EXPECT_EQ(bytesOf(packet), (Bytes{0x55, 0x0A, 0xFF, 0x00}));
-
-    text.str("1ff 2 zz 3\n1 2\n\nb\n"); // low bytes, up to the first non-number
+    text.str("a ff 0 \n1ff 2 zz 3\n\n");    // low bytes, up to the first non-number
     std::deque<ConnectionLinkPacket> packets;
     text >> packets;
     std::vector<Bytes> lines;
     for (const ConnectionLinkPacket& line : packets)
         lines.push_back(bytesOf(line));
-    EXPECT_EQ(lines, (std::vector<Bytes>{{0xFF, 0x02}, {0x01, 0x02}, {}, {0x0B}}));
+    EXPECT_EQ(lines, (std::vector<Bytes>{{0x0A, 0xFF, 0x00}, {0xFF, 0x02}, {}}));
 }

@@ -2,9 +2,6 @@
 // generic descriptor operations on a scripted descriptor.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <unistd.h>
-
 #include "common/LoopbackPeer.h"
 #include "common/PacketBytes.h"
 #include "link/TcpConnectionLink.h"
@@ -13,32 +10,11 @@ using morvek::FileDescriptor;
 using Descriptor = std::unique_ptr<morvek::TCPDescriptor>;
 static const std::string refused = "TCPSocket::connect failed : ";
 
-// A socket bound to an ephemeral loopback port (its number goes to `port`),
-// with send and receive buffers of about `buffer` bytes when asked; connected
-// to `to` when that is not 0.
-static int loopbackSocket(unsigned short& port, int buffer = 0, unsigned short to = 0) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    for (int option : {SO_SNDBUF, SO_RCVBUF})
-        if (buffer != 0) ::setsockopt(fd, SOL_SOCKET, option, &buffer, sizeof buffer);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot bind a loopback port");
-    port = ntohs(address.sin_port);
-    address.sin_port = htons(to);
-    if (to != 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0)
-        throw std::runtime_error("cannot connect over loopback");
-    return fd;
-}
-
-static Descriptor connectTo(const LoopbackPeer& peer) {
-    return Descriptor(morvek::TCPSocket().connect("127.0.0.1", peer.port()));
-}
+// A loopback port that was free a moment ago.
 
 TEST(TcpDescriptor, ReadsTimeOutWithFalseOrWaitForAllBytesAndTheEndOfTheStreamFails) {
     LoopbackPeer peer;
-    const Descriptor d = connectTo(peer);
+    const Descriptor d(morvek::TCPSocket().connect("127.0.0.1", peer.port()));
     char buffer[65536] = {};
     EXPECT_TRUE(d->readn(buffer, 0));
     EXPECT_FALSE(d->canRead());
@@ -64,21 +40,6 @@ TEST(TcpDescriptor, ReadsTimeOutWithFalseOrWaitForAllBytesAndTheEndOfTheStreamFa
     EXPECT_EQ(message, "TCPDescriptor write failed");
 }
 
-TEST(TcpDescriptor, AWriteTimesOutWithFalseWhenThePeerDoesNotRead) {
-    unsigned short port = 0, unused = 0;
-    const int listening = loopbackSocket(port, 4096); // small buffers at both ends
-    ASSERT_EQ(::listen(listening, 1), 0);
-    morvek::TCPDescriptor d(static_cast<unsigned int>(loopbackSocket(unused, 4096, port)));
-    EXPECT_TRUE(d.writen("", 0));
-    d.setWriteTimeoutMilli(50);
-    const std::string chunk(1 << 20, 'x');
-    int written = 0; // far below the bound whatever the kernel's defaults
-    while (written < 64 && d.writen(chunk.data(), chunk.size()))
-        ++written;
-    EXPECT_LT(written, 64);
-    ::close(listening);
-}
-
 // A descriptor over strings; a read beyond the input is a time-out.
 struct ScriptedDescriptor : FileDescriptor {
     bool readn(char* buffer, unsigned int length) override {
@@ -100,18 +61,15 @@ struct ScriptedDescriptor : FileDescriptor {
     }
 };
 
-TEST(FileDescriptor, TimeOutsAreKeptInMilliseconds) {
+TEST(FileDescriptor, TimeOutsInMillisecondsStringsInChunksLinesWithTheirEnd) {
     ScriptedDescriptor d;
     d.setTimeout(2);
     EXPECT_EQ(d.timeouts(), std::make_pair(2000u, 2000u));
     d.setTimeoutMilli(75);
     EXPECT_EQ(d.timeouts(), std::make_pair(75u, 75u));
-}
-
-TEST(FileDescriptor, StringsHaveABigEndianLengthAndAreReadInChunks) {
-    ScriptedDescriptor d;
     EXPECT_TRUE(d.writeString(std::string(65535, 'x')));
-    EXPECT_EQ(d.output, "\xFF\xFF" + std::string(65535, 'x'));
+    EXPECT_TRUE(d.writeLine("no end added"));
+    EXPECT_EQ(d.output, "\xFF\xFF" + std::string(65535, 'x') + "no end added");
     EXPECT_EQ(messageOf<FileDescriptor::Exception>([&] { d.writeString(std::string(65536, 'x')); }),
               "string too long for FileDescriptor::writeString");
     d.writable = false;
@@ -130,12 +88,8 @@ TEST(FileDescriptor, StringsHaveABigEndianLengthAndAreReadInChunks) {
     d.input = std::string("\x10\x00", 2) + std::string(4090, 'q'); // 4096, then silence
     EXPECT_FALSE(d.readString(s));
     EXPECT_EQ(s, std::string(4090, 'q'));
-}
 
-TEST(FileDescriptor, LinesKeepTheirEndAndAreLimited) {
-    ScriptedDescriptor d;
     d.input = "ab\ncd";
-    std::string s;
     EXPECT_TRUE(d.readLine(s));
     EXPECT_EQ(s, "ab\n");
     EXPECT_FALSE(d.readLine(s));
@@ -144,18 +98,14 @@ TEST(FileDescriptor, LinesKeepTheirEndAndAreLimited) {
     EXPECT_EQ(s.size(), 65535u);
     EXPECT_EQ(messageOf<FileDescriptor::ReadError>([&] { d.readLine(s); }),
               "FileDescriptor readLine line too long");
-    EXPECT_TRUE(d.writeLine("no end added"));
-    EXPECT_EQ(d.output, "no end added");
 }
 
 TEST(TcpSocket, AcceptKeepsOneListeningSocketPerServiceAndFailuresThrow) {
-    unsigned short first = 0, second = 0;
-    ::close(loopbackSocket(first));           // a port that was free a moment ago
-    const int bound = loopbackSocket(second); // bound, not listening: refused
+    auto freePort = [] { return LoopbackPeer().port(); }; // free a moment ago
+    const unsigned short first = freePort(), second = freePort();
     morvek::TCPSocket server, other, client;
     const std::string message = messageOf<morvek::TCPSocket::Exception>(
         [&] { delete client.connect("127.0.0.1", second); });
-    ::close(bound);
     EXPECT_EQ(message.rfind(refused, 0), 0u) << message;
     EXPECT_GT(message.size(), refused.size());
     EXPECT_EQ(messageOf<morvek::TCPSocket::Exception>(
@@ -182,11 +132,18 @@ TEST(TcpSocket, AcceptKeepsOneListeningSocketPerServiceAndFailuresThrow) {
     EXPECT_THROW(delete client.connect("127.0.0.1", first), morvek::TCPSocket::Exception);
 }
 
-TEST(TcpLink, GivesAnEmptyPacketAfterOneSecondOfSilence) {
+// A peer that neither sends nor reads.
+TEST(TcpLink, ReadsGiveAnEmptyPacketAfterOneSecondAndWritesFalseOnceTheBuffersAreFull) {
     LoopbackPeer peer;
+    peer.pause(std::chrono::minutes(1));
     TcpConnectionLink link("127.0.0.1", peer.port());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(link.read(1).empty());
     // Only a lower bound: a wait never ends before its time-out.
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(950));
+    const ConnectionLinkPacket chunk = packetOf(Bytes(1 << 20, 0x55));
+    int written = 0; // far below the bound, whatever the kernel's buffer sizes
+    for (ConnectionLinkPacket packet = chunk; written < 128 && link.write(packet); packet = chunk)
+        ++written;
+    EXPECT_LT(written, 128);
 }
