@@ -21,11 +21,9 @@ inline ConnectionLinkPacket packetOf(const Bytes& bytes) {
 
 // The text of the exception of type E that f throws, or "no exception"; an
 // exception of another type passes through and fails the test.
-template <typename E = std::exception, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
+template <typename E = std::exception, typename F> std::string messageOf(F&& f) try {
+    f();
     return "no exception";
+} catch (const E& e) {
+    return e.what();
 }

@@ -13,8 +13,7 @@
 
 using Words = std::vector<unsigned int>;
 
-class ConfigLinkApi : public Tolmaren_basestation_api {
-public:
+struct ConfigLinkApi : Tolmaren_basestation_api {
     using Tolmaren_basestation_api::configLink_;
     using Tolmaren_basestation_api::dataLink_;
     using Tolmaren_basestation_api::datamodel_;

@@ -8,34 +8,29 @@
 #include "link/HdlcConnectionLink32.h"
 
 TEST(HdlcWrite, StuffsFramesInPlaceAndPadsToWholeWords) {
-    struct Case {
-        bool padded;
-        Bytes payload, wire;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, Bytes, Bytes> cases[] = {
+        // padded, payload, frame
         {false, {0x01, 0x7E, 0x02, 0x7D}, {0x7E, 0x01, 0x7D, 0x5E, 0x02, 0x7D, 0x5D, 0x7E}},
         {true, {0x01, 0x02}, {0x7E, 0x01, 0x02, 0x7E}},
         {true, {0x01, 0x02, 0x03}, {0x7E, 0x01, 0x02, 0x03, 0x7E, 0x7E, 0x7E, 0x7E}},
         {true, {}, {0x7E, 0x7E, 0x7E, 0x7E}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [padded, payload, wire] : cases) {
         auto* below = new ScriptedLink;
-        std::unique_ptr<ConnectionLinkIntf> link(c.padded ? new HdlcConnectionLink32(below)
-                                                          : new HdlcConnectionLink(below));
-        below->writeResult = c.padded; // the link below's result is passed on
-        ConnectionLinkPacket packet = packetOf(c.payload);
-        EXPECT_EQ(link->write(packet), c.padded);
-        EXPECT_EQ(below->written, std::vector<Bytes>{c.wire});
-        EXPECT_EQ(bytesOf(packet), c.wire);
+        std::unique_ptr<ConnectionLinkIntf> link(padded ? new HdlcConnectionLink32(below)
+                                                        : new HdlcConnectionLink(below));
+        below->writeResult = padded; // the link below's result is passed on
+        ConnectionLinkPacket packet = packetOf(payload);
+        EXPECT_EQ(link->write(packet), padded);
+        EXPECT_EQ(below->written, std::vector<Bytes>{wire});
+        EXPECT_EQ(bytesOf(packet), wire);
     }
 }
 
 TEST(HdlcRead, HuntsSkipsFillAndUnstuffs) {
-    struct Step {
-        bool freshLink;
-        Bytes arriving, payload; // an empty payload: nothing, or an empty frame
-    };
-    const Step steps[] = {
+    // On a fresh link or not, bytes arriving, the payload read (empty: nothing
+    // arrived whole, or an empty frame).
+    const std::tuple<bool, Bytes, Bytes> steps[] = {
         {true, {0x55, 0xAA, 0x7E, 0x7E, 0x01, 0x7D, 0x5E, 0x7E}, {0x01, 0x7E}},
         {false, {0x02, 0x7E}, {0x02}}, // synchronised: no opening flag needed
         {false, {0x7E, 0x7E, 0x7E, 0x03, 0x7D, 0x5D, 0x7E}, {0x03, 0x7D}},
@@ -49,10 +44,10 @@ TEST(HdlcRead, HuntsSkipsFillAndUnstuffs) {
     };
     ScriptedLink* below = nullptr;
     std::unique_ptr<HdlcConnectionLink> link;
-    for (const Step& step : steps) {
-        if (step.freshLink) link.reset(new HdlcConnectionLink(below = new ScriptedLink));
-        below->queueBytes(step.arriving);
-        EXPECT_EQ(bytesOf(link->read(0)), step.payload);
+    for (const auto& [fresh, arriving, payload] : steps) {
+        if (fresh) link.reset(new HdlcConnectionLink(below = new ScriptedLink));
+        below->queueBytes(arriving);
+        EXPECT_EQ(bytesOf(link->read(0)), payload);
         for (unsigned int length : below->readLengths)
             EXPECT_EQ(length, 1u); // byte by byte
     }

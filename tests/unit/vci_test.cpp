@@ -40,14 +40,9 @@ static Words perform(VciEncoder& v, const std::string& operation) {
 }
 
 TEST(VciEncoder, RequestsAndRepliesWordByWord) {
-    struct Case {
-        const char* operation;
-        Words request, reply;
-        unsigned int replyLength;
-        Words result;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::tuple<const char*, Words, Words, unsigned int, Words> cases[] = {
+        // operation, request, reply, its expected length, result
         {"write 3 to port 1044", {0x02000002, 0x1044, 0xDEADBEEF, 0x01234567, 0x89ABCDEF, 0},
          {0x02000000, 0}, 8, {}},
         {"read 0", {0x01010000, 0, 0}, {0x01000000, 0xCAFEBABE, 0}, 12, {0xCAFEBABE}},
@@ -57,12 +52,12 @@ TEST(VciEncoder, RequestsAndRepliesWordByWord) {
         {"address width", {0x04000000, 0}, {0x04000000, 0x00002010, 0}, 12, {16, 16}},
     };
     // clang-format on
-    for (const Case& c : cases) {
+    for (const auto& [operation, request, reply, replyLength, result] : cases) {
         Encoder e;
-        e.below->queueBytes(wordBytes(c.reply));
-        EXPECT_EQ(perform(e.vci, c.operation), c.result) << c.operation;
-        EXPECT_EQ(e.below->written, std::vector<Bytes>{wordBytes(c.request)}) << c.operation;
-        EXPECT_EQ(e.below->readLengths, Words{c.replyLength}) << c.operation;
+        e.below->queueBytes(wordBytes(reply));
+        EXPECT_EQ(perform(e.vci, operation), result) << operation;
+        EXPECT_EQ(e.below->written, std::vector<Bytes>{wordBytes(request)}) << operation;
+        EXPECT_EQ(e.below->readLengths, Words{replyLength}) << operation;
     }
 }
 
