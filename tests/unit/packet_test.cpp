@@ -7,8 +7,7 @@
 #include "common/PacketBytes.h"
 
 TEST(Packet, ValuesTravelMostSignificantByteFirst) {
-    char raw[] = {static_cast<char>(0xAA)};
-    ConnectionLinkPacket packet(raw, 1);
+    ConnectionLinkPacket packet = packetOf({0xAA});
     packet << static_cast<unsigned short>(0x1234) << 0xA1B2C3D4u << static_cast<unsigned char>(0xFE)
            << 'A';
     packet.pack(0x12ABCDEFu, 3);

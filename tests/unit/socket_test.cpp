@@ -20,7 +20,11 @@ TEST(TcpDescriptor, ReadsTimeOutWithFalseOrWaitForAllBytesAndTheEndOfTheStreamFa
     EXPECT_FALSE(d->canRead());
     d->setReadTimeoutMilli(50);
     EXPECT_FALSE(d->readn(buffer, 4));
-    d->setReadTimeoutMilli(0); // no limit, and the connection is still usable
+    d->setReadTimeoutMilli(0);            // no limit, and the connection is still usable
+    const std::string big(32 << 20, 'w'); // more than the buffers hold: writes wait
+    d->setWriteTimeoutMilli(1000);
+    EXPECT_TRUE(d->writen(big.data(), big.size()));
+    EXPECT_TRUE(peer.waitForReceived(big.size()));
     peer.send({'a'}).pause(std::chrono::milliseconds(100)).send({'b', 'c', 'd', 7, 8, 9});
     peer.closeConnection();
     EXPECT_TRUE(d->readn(buffer, 4));
@@ -67,18 +71,18 @@ TEST(FileDescriptor, TimeOutsInMillisecondsStringsInChunksLinesWithTheirEnd) {
     EXPECT_EQ(d.timeouts(), std::make_pair(2000u, 2000u));
     d.setTimeoutMilli(75);
     EXPECT_EQ(d.timeouts(), std::make_pair(75u, 75u));
-    EXPECT_TRUE(d.writeString(std::string(65535, 'x')));
+    std::string s = "old", body(10000, 'a');
+    for (std::size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>('a' + i % 26);
+    EXPECT_TRUE(d.writeString(body) && d.writeString("") && d.writeString(std::string(65535, 'x')));
     EXPECT_TRUE(d.writeLine("no end added"));
-    EXPECT_EQ(d.output, "\xFF\xFF" + std::string(65535, 'x') + "no end added");
+    EXPECT_EQ(d.output, "\x27\x10" + body + std::string(2, '\0') + "\xFF\xFF" +
+                            std::string(65535, 'x') + "no end added");
     EXPECT_EQ(messageOf<FileDescriptor::Exception>([&] { d.writeString(std::string(65536, 'x')); }),
               "string too long for FileDescriptor::writeString");
     d.writable = false;
     EXPECT_FALSE(d.writeString("lost"));
-
-    std::string s = "old", body(10000, 'a');
-    for (std::size_t i = 0; i < body.size(); ++i)
-        body[i] = static_cast<char>('a' + i % 26);
-    d.input = "\x27\x10" + body + std::string("\x00\x00", 2) + "\x10"; // 10000, 0, half a length
+    d.input = d.output.substr(0, 10004) + "\x10"; // 10000, 0, half a length
     EXPECT_TRUE(d.readString(s));
     EXPECT_EQ(s, body);
     EXPECT_EQ(d.readLengths, (std::vector<unsigned int>{2, 4090, 4090, 1820}));
@@ -103,11 +107,10 @@ TEST(FileDescriptor, TimeOutsInMillisecondsStringsInChunksLinesWithTheirEnd) {
 TEST(TcpSocket, AcceptKeepsOneListeningSocketPerServiceAndFailuresThrow) {
     auto freePort = [] { return LoopbackPeer().port(); }; // free a moment ago
     const unsigned short first = freePort(), second = freePort();
-    morvek::TCPSocket server, other, client;
+    morvek::TCPSocket server, client;
     const std::string message = messageOf<morvek::TCPSocket::Exception>(
         [&] { delete client.connect("127.0.0.1", second); });
     EXPECT_EQ(message.rfind(refused, 0), 0u) << message;
-    EXPECT_GT(message.size(), refused.size());
     EXPECT_EQ(messageOf<morvek::TCPSocket::Exception>(
                   [&] { delete client.connect("127.0.0.1", "no-such-service-tolmaren"); }),
               "getaddrinfo failed in TCPSocket::connect");
@@ -116,11 +119,8 @@ TEST(TcpSocket, AcceptKeepsOneListeningSocketPerServiceAndFailuresThrow) {
               "getaddrinfo failed in TCPSocket::accept");
 
     server.setAcceptTimeout(1);
-    other.setAcceptTimeout(1);
     EXPECT_EQ(messageOf<morvek::TCPSocket::Timeout>([&] { delete server.accept(first); }),
               "TCPSocket accept timeout");
-    EXPECT_EQ(messageOf<morvek::TCPSocket::PortInUse>([&] { delete other.accept(first); }),
-              "bind failed in TCPSocket::accept");
     // The listening socket outlives a time-out and an accept: connections
     // made now wait on it for the next accepts of the same service.
     const Descriptor out(client.connect("127.0.0.1", first)),

@@ -83,7 +83,6 @@ TEST(VciEncoder, BadRepliesAndSettingsThrowTheirTexts) {
         {"read, increment 2", {}, "Unsupported increment setting"},
         {"write, increment 2", {}, "Unsupported increment setting"},
         {"read 0", {}, narrow, VciEncoding::Width8},
-        {"ping", {}, narrow, VciEncoding::Width8},
         {"info", {}, narrow, VciEncoding::Width8},
     };
     for (const Case& c : cases) {
