@@ -1,5 +1,7 @@
 #pragma once
 
+#include <exception>
+#include <string>
 #include <vector>
 
 #include "link/ConnectionLinkPacket.h"
@@ -15,4 +17,13 @@ inline ConnectionLinkPacket packetOf(const Bytes& bytes) {
     ConnectionLinkPacket packet;
     packet.insert(packet.end(), bytes.begin(), bytes.end());
     return packet;
+}
+
+// The text of the exception of type E that f throws, or "no exception"; an
+// exception of another type passes through and fails the test.
+template <typename E = std::exception, typename F> std::string messageOf(F&& f) try {
+    f();
+    return "no exception";
+} catch (const E& e) {
+    return e.what();
 }

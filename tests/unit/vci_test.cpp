@@ -1,177 +1,130 @@
+// Register access: the protocol's request and reply words, its checks with
+// their texts and the error word; the default bursts of a register space.
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
-#include <stdexcept>
-#include <vector>
-
-#include "common/RecordingVci.h"
-#include "vci/SingleAddress.h"
-#include "vci/VciArray.h"
+#include "common/ScriptedLink.h"
+#include "link/RequestResponseLink.h"
 #include "vci/VciDummy.h"
+#include "vci/VciEncoder.h"
 
-namespace {
+using Words = std::vector<unsigned int>;
 
-using Kind = RecordingVci::Kind;
+static Bytes wordBytes(const Words& words) {
+    ConnectionLinkPacket packet;
+    for (unsigned int word : words)
+        packet << word;
+    return bytesOf(packet);
+}
 
-// Redirects the standard error stream into a string for the scope's life.
-class CerrCapture {
-public:
-    CerrCapture() : saved_(std::cerr.rdbuf(captured_.rdbuf())) {}
-    ~CerrCapture() { std::cerr.rdbuf(saved_); }
-    std::string text() const { return captured_.str(); }
-
-private:
-    std::ostringstream captured_;
-    std::streambuf* saved_;
+// An encoder over a scripted link that delivers the queued replies.
+struct Encoder {
+    explicit Encoder(VciEncoding::LinkWidth width = VciEncoding::Width32)
+        : vci(new RequestResponseLink(below), width) {}
+    ScriptedLink* below = new ScriptedLink;
+    VciEncoder vci;
 };
 
-TEST(VciDummy, ReadsBackLastWriteAndTracesEachAccess) {
-    VciDummy dummy;
-    CerrCapture capture;
-    EXPECT_EQ(dummy.vciRead(0x2000), 0u);
-    dummy.vciWrite(0x1000, 0x1234);
-    EXPECT_EQ(dummy.vciRead(0x1000), 0x1234u);
-    dummy.vciWrite(0xff0, 0xABCDEF01);
-    dummy.vciWrite(0xff0, 7);
-    EXPECT_EQ(dummy.vciRead(0xff0), 7u);
-    EXPECT_EQ(dummy.vciRead(0), 0u);
-    EXPECT_EQ(capture.text(), "vciRead 2000 0\n"
-                              "vciWrite 1000 1234\n"
-                              "vciRead 1000 1234\n"
-                              "vciWrite ff0 abcdef01\n"
-                              "vciWrite ff0 7\n"
-                              "vciRead ff0 7\n"
-                              "vciRead 0 0\n");
+// The operations of the tables below; each returns what it read.
+static Words perform(VciEncoder& v, const std::string& operation) {
+    const auto two = static_cast<VciInterface::IncrementAddress>(2);
+    if (operation == "write 3 to port 1044")
+        v.vciBurstWrite(0x1044, {0xDEADBEEF, 0x01234567, 0x89ABCDEF}, VciInterface::NoIncrement);
+    if (operation == "write 18") v.vciWrite(0x18, 5);
+    if (operation == "read 0") return {v.vciRead(0)};
+    if (operation == "ping") return {v.ping(0x7E7D1234)};
+    if (operation == "info") return {v.getVciDataWidth(), v.getVciAddressWidth()};
+    if (operation == "address width") return {v.getVciAddressWidth(), v.getVciAddressWidth()};
+    if (operation == "read, increment 2") v.vciBurstRead(0, 1, two);
+    if (operation == "write, increment 2") v.vciBurstWrite(0, {1}, two);
+    return {};
 }
 
-TEST(VciDummy, ReportsWidthAndLeavesTheStreamDecimal) {
-    VciDummy dummy;
-    CerrCapture capture;
-    EXPECT_EQ(dummy.getVciDataWidth(), 32u);
-    dummy.vciWrite(0x10, 0x1f);
-    std::cerr << 255 << '\n';
-    dummy.vciRead(0x10);
-    std::cerr << 31 << '\n';
-    EXPECT_EQ(capture.text(), "getVciDataWidth\n"
-                              "vciWrite 10 1f\n"
-                              "255\n"
-                              "vciRead 10 1f\n"
-                              "31\n");
-}
-
-TEST(VciDummy, DefaultBurstsTraceTheWidthThenEachWord) {
-    VciDummy dummy;
-    CerrCapture capture;
-    dummy.vciBurstWrite(0x100, {1, 2}, VciInterface::Increment);
-    const std::vector<unsigned int> words = dummy.vciBurstRead(0x100, 3, VciInterface::Increment);
-    EXPECT_EQ(words, (std::vector<unsigned int>{1, 2, 0}));
-    EXPECT_EQ(capture.text(), "getVciDataWidth\n"
-                              "vciWrite 100 1\n"
-                              "vciWrite 104 2\n"
-                              "getVciDataWidth\n"
-                              "vciRead 100 1\n"
-                              "vciRead 104 2\n"
-                              "vciRead 108 0\n");
-}
-
-TEST(SingleAddress, WritesTheLow32BitsAndReadsZeroExtended) {
-    RecordingVci vci;
-    const SingleAddress reg(0x1234, &vci);
-    reg.write(0x100000005ull);
-    ASSERT_EQ(vci.writes().size(), 1u);
-    EXPECT_EQ(vci.writes()[0], std::make_pair(0x1234u, 5u));
-
-    reg.write(static_cast<unsigned long long>(-2LL)); // sign-extended by a caller
-    EXPECT_EQ(vci.writes()[1].second, 0xFFFFFFFEu);
-    EXPECT_EQ(reg.read(), 0xFFFFFFFEull);
-    EXPECT_EQ(reg.getVciInterface(), &vci);
-}
-
-TEST(SingleAddress, InterfaceFailuresPassThrough) {
-    RecordingVci vci;
-    const SingleAddress reg(0x40, &vci);
-    vci.failNextAccess("reply time-out");
-    try {
-        reg.read();
-        ADD_FAILURE() << "read succeeded";
-    } catch (const VciInterface::Exception& e) {
-        EXPECT_STREQ(e.what(), "reply time-out");
+TEST(VciEncoder, RequestsAndRepliesWordByWord) {
+    // clang-format off
+    const std::tuple<const char*, Words, Words, unsigned int, Words> cases[] = {
+        // operation, request, reply, its expected length, result
+        {"write 3 to port 1044", {0x02000002, 0x1044, 0xDEADBEEF, 0x01234567, 0x89ABCDEF, 0},
+         {0x02000000, 0}, 8, {}},
+        {"read 0", {0x01010000, 0, 0}, {0x01000000, 0xCAFEBABE, 0}, 12, {0xCAFEBABE}},
+        {"ping", {0x03000000, 0x7E7D1234, 0}, {0x03000000, 0x7E7D1234, 0}, 12, {0x7E7D1234}},
+        // Widths word: address width in bits 7..0, data width in bits 15..8.
+        {"info", {0x04000000, 0}, {0x04000000, 0x00002018, 0}, 12, {32, 24}},
+        {"address width", {0x04000000, 0}, {0x04000000, 0x00002010, 0}, 12, {16, 16}},
+    };
+    // clang-format on
+    for (const auto& [operation, request, reply, replyLength, result] : cases) {
+        Encoder e;
+        e.below->queueBytes(wordBytes(reply));
+        EXPECT_EQ(perform(e.vci, operation), result) << operation;
+        EXPECT_EQ(e.below->written, std::vector<Bytes>{wordBytes(request)}) << operation;
+        EXPECT_EQ(e.below->readLengths, Words{replyLength}) << operation;
     }
-    vci.failNextAccess("reply time-out");
-    EXPECT_THROW(reg.write(1), VciInterface::Exception);
-    reg.write(3); // the fault was a single event
-    EXPECT_EQ(reg.read(), 3u);
 }
 
-TEST(DefaultBursts, WidthIsAskedFirstEvenForNoWords) {
-    RecordingVci vci;
-    vci.vciBurstWrite(0x1044, {}, VciInterface::NoIncrement);
-    const std::vector<unsigned int> none = vci.vciBurstRead(0x1040, 0, VciInterface::Increment);
-    EXPECT_TRUE(none.empty());
-    ASSERT_EQ(vci.calls().size(), 4u);
-    EXPECT_EQ(vci.calls()[0].kind, Kind::BurstWrite);
-    EXPECT_EQ(vci.calls()[1].kind, Kind::DataWidth);
-    EXPECT_EQ(vci.calls()[2].kind, Kind::BurstRead);
-    EXPECT_EQ(vci.calls()[3].kind, Kind::DataWidth);
-}
-
-TEST(DefaultBursts, WriteStepsByOneWordOrStaysOnAPort) {
-    RecordingVci vci;
-    vci.vciBurstWrite(0x1044, {0x79, 0x40, 0x51}, VciInterface::NoIncrement);
-    EXPECT_EQ(vci.writes(), (std::vector<std::pair<unsigned int, unsigned int>>{
-                                {0x1044, 0x79}, {0x1044, 0x40}, {0x1044, 0x51}}));
-    EXPECT_EQ(vci.calls()[1].kind, Kind::DataWidth);
-
-    vci.clearCalls();
-    vci.vciBurstWrite(0x001C, {5, 6, 7}, VciInterface::Increment);
-    EXPECT_EQ(vci.writes(), (std::vector<std::pair<unsigned int, unsigned int>>{
-                                {0x001C, 5}, {0x0020, 6}, {0x0024, 7}}));
-}
-
-TEST(DefaultBursts, ReadReturnsWordsInAscendingOrder) {
-    RecordingVci vci;
-    vci.setValue(0x2000, 11);
-    vci.setValue(0x2004, 22);
-    vci.setValue(0x2008, 33);
-    EXPECT_EQ(vci.vciBurstRead(0x2000, 3, VciInterface::Increment),
-              (std::vector<unsigned int>{11, 22, 33}));
-    EXPECT_EQ(vci.reads(), (std::vector<std::pair<unsigned int, unsigned int>>{
-                               {0x2000, 11}, {0x2004, 22}, {0x2008, 33}}));
-
-    vci.clearCalls();
-    vci.queueReads(0x105C, {0xC3, 0x01, 0x02});
-    EXPECT_EQ(vci.vciBurstRead(0x105C, 3, VciInterface::NoIncrement),
-              (std::vector<unsigned int>{0xC3, 0x01, 0x02}));
-    for (const auto& read : vci.reads())
-        EXPECT_EQ(read.first, 0x105Cu);
-}
-
-TEST(DefaultBursts, StopAtTheFirstFailingWord) {
-    RecordingVci vci;
-    vci.failAccess(1, "lost");
-    EXPECT_THROW(vci.vciBurstWrite(0x100, {1, 2, 3}, VciInterface::Increment),
-                 VciInterface::Exception);
-    EXPECT_EQ(vci.writes(), (std::vector<std::pair<unsigned int, unsigned int>>{{0x100, 1}}));
-}
-
-TEST(VciArray, IndexesByIncrementUpToTheLastElement) {
-    RecordingVci vci;
-    VciArray<SingleAddress, 3> array{0x300, 8, &vci};
-    EXPECT_EQ(array[0].getAddress(), 0x300u);
-    EXPECT_EQ(array[2].getAddress(), 0x310u);
-    EXPECT_EQ(array[2].getVciInterface(), &vci);
-    try {
-        array[3];
-        ADD_FAILURE() << "index 3 accepted";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "index out of range");
+TEST(VciEncoder, BadRepliesAndSettingsThrowTheirTexts) {
+    struct Case {
+        const char* operation;
+        Bytes reply; // none at all when empty: the link below timed out
+        std::string message;
+        VciEncoding::LinkWidth width = VciEncoding::Width32;
+    };
+    const std::string narrow = "8 bit encoding is no longer supported";
+    const Case cases[] = {
+        {"write 18", Bytes(9, 0), "vciwrite failed: reply size = 9, expected 8"},
+        {"write 18", {}, "vciwrite failed: No reply received"},
+        {"ping", wordBytes({0x03000000, 0}), "vciPing failed: reply size = 8, expected 12"},
+        {"info", wordBytes({0x04000000}), "vciinfo failed: reply size = 4, expected 12"},
+        // The first word echoes the command alone, not the flag or length.
+        {"read 0", wordBytes({0x01010000, 5, 0}), "vciRead failed: wrong vci reply"},
+        {"write 18", wordBytes({0x01000000, 0}), "vciWrite failed: wrong vci reply"},
+        {"ping", wordBytes({0x04000000, 5, 0}), "vciPing failed: wrong vci reply"},
+        {"info", wordBytes({0x03000000, 0x2020, 0}), "vciInfo failed: wrong vci reply"},
+        // Refused before anything is sent.
+        {"read, increment 2", {}, "Unsupported increment setting"},
+        {"write, increment 2", {}, "Unsupported increment setting"},
+        {"read 0", {}, narrow, VciEncoding::Width8},
+        {"info", {}, narrow, VciEncoding::Width8},
+    };
+    for (const Case& c : cases) {
+        Encoder e(c.width);
+        if (!c.reply.empty()) e.below->queueBytes(c.reply);
+        EXPECT_EQ(messageOf<VciInterface::Exception>([&] { perform(e.vci, c.operation); }),
+                  c.message);
+        const bool sent = c.message.find("failed") != std::string::npos;
+        EXPECT_EQ(e.below->written.size(), sent ? 1u : 0u) << c.message;
     }
-    EXPECT_THROW(array[0xFFFFFFFFu], std::runtime_error);
-
-    VciArray<SingleAddress, 966> scale{0x2000, 4, &vci};
-    EXPECT_EQ(scale[965].getAddress(), 0x2F14u);
-    EXPECT_THROW(scale[966], std::runtime_error);
 }
 
-} // namespace
+TEST(VciEncoder, ErrorBitsOfTheStatusAreOnlyPrinted) {
+    const std::pair<unsigned int, std::string> cases[] = {
+        {0x00150000, "CRC error\nPacket sop/eop error\nTimeout error\n"},
+        {0x002A0000,
+         "Internal error in hardware\nUnsupported feature error\nUnknown command error\n"},
+        {0x00400000, "Protocol specific error 0\n"},
+        {0x50C00000, "Protocol specific error 5\n"},
+        {0x30800000, "Protocol specific error 3\n"},
+        {0x0F00FFFF, ""},
+        {0xFFFF0000, "CRC error\nInternal error in hardware\nPacket sop/eop error\n"
+                     "Unsupported feature error\nTimeout error\nUnknown command error\n"
+                     "Protocol specific error 15\n"},
+    };
+    for (const auto& [status, lines] : cases) {
+        Encoder e;
+        e.below->queueBytes(wordBytes({0x01000000, 0xABCD, status}));
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(e.vci.vciRead(0x10), 0xABCDu);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), lines) << std::hex << status;
+    }
+}
+
+TEST(VciDummy, DefaultBurstsStepOneWordOrStayOnAPortAndEachAccessIsTraced) {
+    VciDummy dummy;
+    dummy.vciBurstWrite(0x100, {1, 2, 3}, VciInterface::Increment);
+    dummy.vciBurstWrite(0x200, {4, 5, 6}, VciInterface::NoIncrement);
+    EXPECT_EQ(dummy.vciBurstRead(0x100, 4, VciInterface::Increment), (Words{1, 2, 3, 0}));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(dummy.vciBurstRead(0x200, 2, VciInterface::NoIncrement), (Words{6, 6}));
+    std::cerr << 255 << "\n"; // the stream is left decimal
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "getVciDataWidth\nvciRead 200 6\nvciRead 200 6\n255\n");
+}
