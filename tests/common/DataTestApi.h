@@ -12,7 +12,6 @@ class DataTestApi : public Tolmaren_basestation_api {
 public:
     using Tolmaren_basestation_api::configLink_;
     using Tolmaren_basestation_api::dataLink_;
-    using Tolmaren_basestation_api::dummyMode_;
     using Tolmaren_basestation_api::gainCalibrationRun_;
 
     void setProbeType(int8_t probeType) { asicId_.probeType = probeType; }
@@ -40,31 +39,26 @@ inline unsigned int lfpChannel(unsigned int b, unsigned int v) {
 // Whether every field of the packet is that of StreamBuilder's packet p.
 inline ::testing::AssertionResult isPatternPacket(const ElectrodePacket& got, unsigned int p) {
     using S = StreamBuilder;
-    for (unsigned int b = 0; b < 12; ++b) {
-        const unsigned int n = 12 * p + b;
-        auto differs = [&](const char* field, unsigned int at) {
-            return ::testing::AssertionFailure() << "block " << n << " " << field << " " << at;
-        };
-        if (got.startTrigger[b] != S::trigger(n)) return differs("trigger", 0);
-        if (got.synchronization[b] != S::sync(n)) return differs("sync", 0);
+    for (unsigned int n = 12 * p; n < 12 * p + 12; ++n) {
+        const unsigned int b = n % 12;
+        bool same = got.startTrigger[b] == S::trigger(n) && got.synchronization[b] == S::sync(n);
         for (unsigned int k = 0; k < 13; ++k)
-            if (got.ctrs[b][k] != S::counter(n, k)) return differs("counter", k);
+            same = same && got.ctrs[b][k] == S::counter(n, k);
         for (unsigned int v = 0; v < 32; ++v)
-            if (got.lfpData[lfpChannel(b, v)] != volts(S::lfp(n, v))) return differs("lfp", v);
+            same = same && got.lfpData[lfpChannel(b, v)] == volts(S::lfp(n, v));
         for (unsigned int c = 0; c < 384; ++c)
-            if (got.apData[b][c] != volts(S::ap(n, c))) return differs("ap", c);
+            same = same && got.apData[b][c] == volts(S::ap(n, c));
+        if (!same) return ::testing::AssertionFailure() << "block " << n << " differs";
     }
     return ::testing::AssertionSuccess();
 }
 
 inline ::testing::AssertionResult isPatternPacket(const AdcPacket& got, unsigned int p) {
     for (unsigned int r = 13 * p; r < 13 * p + 13; ++r) {
-        const AdcPacket::Record& record = got.records[r - 13 * p];
-        if (record.ctr != StreamBuilder::adcCounter(r))
-            return ::testing::AssertionFailure() << "record " << r;
+        bool same = got.records[r % 13].ctr == StreamBuilder::adcCounter(r);
         for (unsigned int a = 0; a < 32; ++a)
-            if (record.adcData[a] != volts(StreamBuilder::adc(r, a)))
-                return ::testing::AssertionFailure() << "record " << r << " adc " << a;
+            same = same && got.records[r % 13].adcData[a] == volts(StreamBuilder::adc(r, a));
+        if (!same) return ::testing::AssertionFailure() << "record " << r << " differs";
     }
     return ::testing::AssertionSuccess();
 }

@@ -60,7 +60,6 @@ TEST(SimulatorData, GeneratorStreamDecodesInBothFormsAndIsRecordedAsSent) {
     ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
     const std::string recorded = dir.readFile("live.bin");
     const std::vector<uint8_t> sent = sim.dataStatistics().capture;
-    ASSERT_EQ(recorded.size(), 3 * 7344u);
     EXPECT_TRUE(recorded == std::string(sent.begin(), sent.begin() + 3 * 7344));
 
     // ADC records: code of ADC a in record r is 200 + a + r div 4.

@@ -74,12 +74,7 @@ TEST(DataLink, PlaybackOpenAndRecordingThroughTheFacade) {
     EXPECT_EQ(api.baseConfiguration.getChannelSettings()[0].apGain, 1u);
     EXPECT_TRUE(api.shankConfiguration.getEvenReference());
     EXPECT_FALSE(api.testConfiguration.settings12to15[1]);
-    EXPECT_TRUE(api.tolmaren_isConnected());
-    EXPECT_TRUE(api.dummyMode_);
     EXPECT_EQ(api.configLink_->vciRead(0x1054), 1u); // t_uart_settings.parity_enable
-    VersionNumber version{9, 9};
-    EXPECT_EQ(api.tolmaren_getHardwareVersion(&version), 0u);
-    EXPECT_EQ(version.major + version.minor, 0);
 
     api.setElectrodeMode(true);
     ElectrodePacket packet;

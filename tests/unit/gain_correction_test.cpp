@@ -29,9 +29,16 @@ TEST(GainCorrection, TableSizeFollowsTheProbeType) {
         ScopedWorkDir dir;
         std::ofstream("empty.bin");
         DataTestApi api;
-        ASSERT_EQ(api.tolmaren_open("empty.bin"), 0u);
-        api.setElectrodeMode(true);
         api.setProbeType(row.type);
+        Table values = table(row.entries), back(3, 7);
+        EXPECT_EQ(api.tolmaren_gainCorrection(values), 1u); // no open probe
+        EXPECT_EQ(api.tolmaren_getGainCorrection(back), 1u);
+        ASSERT_EQ(api.tolmaren_open("empty.bin"), 0u);
+        EXPECT_EQ(api.tolmaren_gainCorrection(values), 2u); // ADC data mode
+        back.assign(3, 7);
+        EXPECT_EQ(api.tolmaren_getGainCorrection(back), 2u);
+        EXPECT_TRUE(back.empty());
+        api.setElectrodeMode(true);
         auto reg = [&](size_t k) { return api.configLink_->vciRead(0x2000 + 4 * unsigned(k)); };
 
         for (size_t wrong : {row.entries - 1, row.entries + 1}) {
@@ -39,12 +46,11 @@ TEST(GainCorrection, TableSizeFollowsTheProbeType) {
             EXPECT_EQ(api.tolmaren_gainCorrection(refused), 3u);
         }
         EXPECT_EQ(reg(0), 0u) << "a refused table writes nothing";
-        Table values = table(row.entries);
         ASSERT_EQ(api.tolmaren_gainCorrection(values), 0u);
         EXPECT_EQ(reg(0), values[0]);
         EXPECT_EQ(reg(row.entries - 1), values.back());
         EXPECT_EQ(reg(row.entries), 0u);
-        Table back(3, 7);
+        back.assign(3, 7);
         EXPECT_EQ(api.tolmaren_getGainCorrection(back), 0u);
         EXPECT_EQ(back, values);
 
@@ -60,23 +66,6 @@ TEST(GainCorrection, TableSizeFollowsTheProbeType) {
                   row.storedWrongSize);
         EXPECT_EQ(api.gainCalibrationRun_, row.storedWrongSize == 0);
     }
-}
-
-TEST(GainCorrection, RegistersNeedAnOpenProbeInElectrodeMode) {
-    ScopedWorkDir dir;
-    std::ofstream("empty.bin");
-    DataTestApi api;
-    api.setProbeType(2);
-    Table values = table(960), back(3, 7);
-    EXPECT_EQ(api.tolmaren_gainCorrection(values), 1u);
-    EXPECT_EQ(api.tolmaren_getGainCorrection(back), 1u);
-    EXPECT_TRUE(back.empty());
-    ASSERT_EQ(api.tolmaren_open("empty.bin"), 0u); // in ADC data mode
-    EXPECT_EQ(api.tolmaren_gainCorrection(values), 2u);
-    back.assign(3, 7);
-    EXPECT_EQ(api.tolmaren_getGainCorrection(back), 2u);
-    EXPECT_TRUE(back.empty());
-    EXPECT_EQ(api.configLink_->vciRead(0x2000), 0u);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
@@ -28,27 +27,13 @@ protected:
     AdcPacket adc;
 };
 
-TEST_F(Readout, EveryFieldOfBothFormsDecodesInVolts) {
+TEST_F(Readout, StatusCodesOfTheReadsSkipsAndDrain) {
     const float factor = api.tolmaren_getScaleFactorToVoltage();
     uint32_t bits;
     std::memcpy(&bits, &factor, sizeof bits);
     EXPECT_EQ(bits, 0x3A99C00Au);
     EXPECT_EQ(volts(1023), 1.2000000476837158f);
 
-    play(S().electrodePackets(2), true);
-    for (unsigned int p = 0; p < 2; ++p) {
-        ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
-        EXPECT_TRUE(isPatternPacket(packet, p));
-    }
-    play(S().adcPackets(2), false);
-    for (unsigned int p = 0; p < 2; ++p) {
-        ASSERT_EQ(api.tolmaren_readADCData(adc), 0u);
-        EXPECT_TRUE(isPatternPacket(adc, p));
-    }
-    EXPECT_EQ(api.tolmaren_readADCData(adc), 3u);
-}
-
-TEST_F(Readout, StatusCodesOfTheReadsSkipsAndDrain) {
     EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 1u);
     EXPECT_EQ(api.tolmaren_readADCData(adc), 1u);
     EXPECT_EQ(api.tolmaren_flushData(), 1u);
