@@ -27,10 +27,12 @@ bool delivered(const unsigned char* got, const Bytes& bytes, size_t from, size_t
 
 TEST(DataLink, PlaybackDeliversTheFileOnceAndRecordsWhatItDelivers) {
     ScopedWorkDir dir;
-    Bytes bytes(4000);
+    const unsigned int MiB = TolmarenDataConnectionLink::bufferSize;
+    Bytes bytes(MiB + 2000);
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<unsigned char>(i * 7 + i / 251);
-    std::ofstream("play.bin", std::ios::binary).write(reinterpret_cast<char*>(bytes.data()), 4000);
+    std::ofstream("play.bin", std::ios::binary)
+        .write(reinterpret_cast<char*>(bytes.data()), MiB + 2000);
     TolmarenDataConnectionLink link("play.bin");
     ConnectionLinkPacket one;
     one << static_cast<unsigned char>(1);
@@ -43,17 +45,16 @@ TEST(DataLink, PlaybackDeliversTheFileOnceAndRecordsWhatItDelivers) {
     link.startRecording("second.bin"); // closes the first
     const ConnectionLinkPacket packet = link.read(50);
     EXPECT_EQ(std::string(packet.begin(), packet.end()), slice(bytes, 1846, 50));
-    // 2104 bytes are left: a longer request gets nothing and they are lost.
-    EXPECT_EQ(link.rawread(2105), nullptr);
+    link.stopRecording();
+    // A request beyond the buffer is refused. Of the last 104 bytes a longer
+    // request gets nothing, and they are lost.
+    EXPECT_EQ(link.rawread(MiB + 1), nullptr);
+    EXPECT_TRUE(delivered(link.rawread(MiB), bytes, 1896, MiB));
+    EXPECT_EQ(link.rawread(105), nullptr);
     EXPECT_EQ(link.rawread(1), nullptr);
     EXPECT_TRUE(link.read(1).empty());
-    link.stopRecording();
     EXPECT_EQ(dir.readFile("first.bin"), slice(bytes, 10, 1836));
     EXPECT_EQ(dir.readFile("second.bin"), slice(bytes, 1846, 50));
-
-    TolmarenDataConnectionLink missing("absent.bin");
-    EXPECT_EQ(missing.rawread(4), nullptr);
-    EXPECT_TRUE(missing.read(4).empty());
 }
 
 TEST(DataLink, PlaybackOpenAndRecordingThroughTheFacade) {
@@ -96,11 +97,11 @@ TEST(DataLink, PlaybackOpenAndRecordingThroughTheFacade) {
 
 TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     ScopedWorkDir dir;
-    // Each stream is a little over the link's 1-MiB buffer. After each one
+    // Streams of 2 MiB and more and of a little over 1 MiB. After each one
     // the peer waits for a byte from the reader, so the reader sees a pause
     // longer than its time-out however fast either side runs.
     S first, second, third;
-    first.electrodePackets(143);
+    first.electrodePackets(290);
     second.electrodePackets(143, 500);
     third.electrodePackets(145, 900);
     LoopbackPeer peer;
@@ -112,21 +113,21 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     ConnectionLinkPacket wake;
     wake << static_cast<unsigned char>(1);
 
-    // 1 MiB holds 142 packets and 9 blocks; the refill for block 9 gets the
-    // rest of the stream and then the pause: no bytes, and they are dropped.
+    // 1 MiB holds 1713 blocks and 220 bytes, which the next refill keeps. Two
+    // refills deliver 3426 blocks (285 packets and 6 blocks); the third gets
+    // the rest of the stream and then the pause: no bytes, and they are lost.
     ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
     ElectrodePacket packet;
-    for (unsigned int p = 0; p < 142; ++p)
+    for (unsigned int p = 0; p < 285; ++p)
         ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u) << "packet " << p;
-    EXPECT_TRUE(isPatternPacket(packet, 141));
+    EXPECT_TRUE(isPatternPacket(packet, 284));
     EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
     ASSERT_TRUE(api.dataLink_->write(wake));
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 500));
     ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
     const std::string recorded = dir.readFile("live.bin");
-    EXPECT_TRUE(recorded ==
-                slice(first.data(), 0, 142 * 7344 + 9 * 612) + slice(second.data(), 0, 7344));
+    EXPECT_TRUE(recorded == slice(first.data(), 0, 3426 * 612) + slice(second.data(), 0, 7344));
 
     // The drain takes the rest of the second stream, up to the pause.
     EXPECT_EQ(api.tolmaren_flushData(), 0u);
