@@ -61,10 +61,6 @@ TEST_F(Readout, StatusCodesOfTheReadsSkipsAndDrain) {
     EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
     EXPECT_EQ(packet.ctrs[0][0], S::counter(48, 0));
     EXPECT_EQ(packet.ctrs[1][0], S::counter(1, 0));
-
-    api.setElectrodeMode(false);
-    EXPECT_EQ(api.skipAdcData(0), 0u);
-    EXPECT_EQ(api.skipAdcData(2), 3u);
 }
 
 // A bit flipped at a byte of one unit: markers 11 and 00 of the header, its
@@ -114,14 +110,14 @@ TEST_F(Readout, AFailedCheckGivesCode4KeepsWhatCameBeforeAndTheNextPacketReadsWh
     }
 }
 
-TEST_F(Readout, AFailedAdcCheckGivesCode4AndConsumesThePacket) {
+TEST_F(Readout, AFailedAdcCheckConsumesThePacketAndSkipsCountWholePackets) {
     const Fault faults[] = {
         {0, 0, 0x20}, {5, 0, 0x40}, {12, 0, 0x80}, {7, 4, 0x80}, {12, 44, 0x40}};
     for (const Fault& fault : faults) {
         const unsigned int r = fault.unit, at = fault.offset;
         SCOPED_TRACE("record " + std::to_string(r) + " byte " + std::to_string(at));
         S stream;
-        stream.adcPackets(2);
+        stream.adcPackets(4);
         stream.data()[r * 48 + at] ^= fault.flip;
         play(stream, false);
         adc = AdcPacket();
@@ -133,9 +129,11 @@ TEST_F(Readout, AFailedAdcCheckGivesCode4AndConsumesThePacket) {
         const unsigned int kept = at == 0 ? 0 : 3 * ((at - 4) / 4);
         for (unsigned int a = 0; a < 32; ++a)
             ASSERT_EQ(record.adcData[a], a < kept ? volts(S::adc(r, a)) : 0.0f) << "adc " << a;
+        EXPECT_EQ(api.skipAdcData(0), 0u);
+        EXPECT_EQ(api.skipAdcData(2), 0u);
         ASSERT_EQ(api.tolmaren_readADCData(adc), 0u);
-        EXPECT_TRUE(isPatternPacket(adc, 1));
-        EXPECT_EQ(api.tolmaren_readADCData(adc), 3u);
+        EXPECT_TRUE(isPatternPacket(adc, 3));
+        EXPECT_EQ(api.skipAdcData(1), 3u);
     }
 }
 
