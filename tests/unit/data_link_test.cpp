@@ -113,16 +113,18 @@ TEST(DataLink, PlaybackOpenAndRecordingThroughTheFacade) {
 
 TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     ScopedWorkDir dir;
-    // Streams of 2 MiB and more and of a little over 1 MiB. After each one
-    // the peer waits for a byte from the reader, so the reader sees a pause
-    // longer than its time-out however fast either side runs.
+    // Streams of 2 MiB and more, of a little over 1 MiB, and of 1 MiB after a
+    // packet. After each one the peer waits for a byte from the reader, so
+    // the reader sees a pause longer than its time-out however fast either
+    // side runs; after the first byte it waits 1.8 s more, within 2 s.
+    const unsigned int MiB = TolmarenDataConnectionLink::bufferSize;
     S first, second, third;
     first.electrodePackets(290);
     second.electrodePackets(143, 500);
-    third.electrodePackets(145, 900);
+    third.electrodePackets(145, 900).data().resize(7344 + MiB);
     LoopbackPeer peer;
-    peer.send(first.data()).awaitReceived(1).send(second.data()).awaitReceived(2);
-    peer.send(third.data()).closeConnection();
+    peer.send(first.data()).awaitReceived(1).pause(std::chrono::milliseconds(1800));
+    peer.send(second.data()).awaitReceived(2).send(third.data()).closeConnection();
     DataTestApi api;
     api.attach(new TolmarenDataConnectionLink("127.0.0.1", peer.port()));
     api.setElectrodeMode(true);
@@ -139,6 +141,7 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     EXPECT_TRUE(isPatternPacket(packet, 284));
     EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
     ASSERT_TRUE(api.dataLink_->write(wake));
+    EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 500));
     ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
@@ -152,7 +155,8 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     EXPECT_EQ(std::string(raw.begin(), raw.end()), slice(third.data(), 0, 7344));
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 901));
-    // The peer closed after the third stream: the drain ends in the error.
+    // The rest of the buffer is the end of the stream: the peer has closed.
+    EXPECT_TRUE(delivered(api.dataLink_->rawread(MiB - 7344), third.data(), 14688, MiB - 7344));
     EXPECT_THROW(api.tolmaren_flushData(), morvek::FileDescriptor::ReadError);
 }
 
