@@ -116,7 +116,8 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     // Streams of 2 MiB and more, of a little over 1 MiB, and of 1 MiB after a
     // packet. After each one the peer waits for a byte from the reader, so
     // the reader sees a pause longer than its time-out however fast either
-    // side runs; after the first byte it waits 1.8 s more, within 2 s.
+    // side runs. After the first byte it waits 1.8 s more: past a time-out of
+    // 1 s, within one of 2 s.
     const unsigned int MiB = TolmarenDataConnectionLink::bufferSize;
     S first, second, third;
     first.electrodePackets(290);
@@ -141,7 +142,7 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     EXPECT_TRUE(isPatternPacket(packet, 284));
     EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
     ASSERT_TRUE(api.dataLink_->write(wake));
-    EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
+    EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u); // the 1.8 s still running
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 500));
     ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
