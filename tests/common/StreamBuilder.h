@@ -1,67 +1,73 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
-// Builds neural data streams in the basestation's wire layout, word by word
-// and most significant byte first: electrode blocks (612 bytes, 12 to a
-// packet) and ADC records (48 bytes, 13 to a packet). Tests play them back or
-// serve them from a peer, and corrupt single bytes of them through data().
+// Neural data in the basestation's wire layout, every 32-bit word most
+// significant byte first: electrode blocks (612 bytes, 12 to a packet) and ADC
+// records (48 bytes, 13 to a packet). The contents follow a pattern that
+// differs in every field from unit to unit, uses all bits of every field, and
+// sets every bit that a reader must ignore (unused header and counter bits,
+// the third code of the 11th data word).
 class StreamBuilder {
 public:
-    static constexpr unsigned int electrodeBlockSize = 612;
-    static constexpr unsigned int electrodePacketSize = 12 * electrodeBlockSize;
-    static constexpr unsigned int adcRecordSize = 48;
-    static constexpr unsigned int adcPacketSize = 13 * adcRecordSize;
+    static constexpr unsigned int electrodePacketSize = 12 * 612;
+    static constexpr unsigned int adcPacketSize = 13 * 48;
 
-    // Byte offsets within an electrode block.
-    static constexpr unsigned int counter0Offset = 4;
-    static constexpr unsigned int lfpOffset = 8;
-    static constexpr unsigned int countersOffset = 52; // counter words 1 to 12
-    static constexpr unsigned int apOffset = 100;
+    // Pattern values of electrode block n and ADC record r of the stream.
+    static bool trigger(unsigned int n) { return n % 3 == 1; }
+    static uint32_t sync(unsigned int n) { return (n * 40503u + 0x8001u) & 0xFFFF; }
+    static uint32_t counter(unsigned int n, unsigned int k) {
+        return ((n * 13 + k) * 2654435761u) & 0xFFFFFF;
+    }
+    static uint32_t lfp(unsigned int n, unsigned int v) { return (n * 29 + v * 31 + 517) % 1024; }
+    static uint32_t ap(unsigned int n, unsigned int c) { return (n * 97 + c * 7 + 11) % 1024; }
+    static uint32_t adcCounter(unsigned int r) { return (r * 40503u + 0x800007u) & 0xFFFFFF; }
+    static uint32_t adc(unsigned int r, unsigned int a) { return (r * 53 + a * 19 + 3) % 1024; }
 
-    // Field values of one electrode block; codes are 10 bits, counters 24.
-    struct ElectrodeBlock {
-        unsigned int index = 0;
-        bool startTrigger = false;
-        uint16_t synchronization = 0;
-        uint16_t headerUnused = 0; // bits 29..21 of the header word
-        uint32_t counters[13] = {};
-        uint8_t counterUnused = 0; // bits 28..24 of every counter word
-        uint16_t lfp[32] = {};
-        uint16_t lfpPadding = 0; // third code of the 11th LFP word
-        uint16_t ap[384] = {};
-    };
+    // Pattern blocks n = 12 first to 12 (first + count) - 1, indices 0 to 11.
+    StreamBuilder& electrodePackets(unsigned int count, unsigned int first = 0) {
+        for (unsigned int n = 12 * first; n < 12 * (first + count); ++n) {
+            word(0x7FE00000u | (n % 12) << 17 | uint32_t(trigger(n)) << 16 | sync(n));
+            word(counterWord(counter(n, 0)));
+            for (unsigned int v = 0; v < 33; v += 3)
+                word(codes(lfp(n, v), lfp(n, v + 1), v + 2 < 32 ? lfp(n, v + 2) : 1023));
+            for (unsigned int k = 1; k < 13; ++k)
+                word(counterWord(counter(n, k)));
+            for (unsigned int c = 0; c < 384; c += 3)
+                word(codes(ap(n, c), ap(n, c + 1), ap(n, c + 2)));
+        }
+        return *this;
+    }
 
-    struct AdcRecord {
-        uint32_t counter = 0;
-        uint8_t counterUnused = 0;
-        uint16_t adc[32] = {};
-        uint16_t padding = 0; // third code of the 11th data word
-    };
-
-    static uint32_t dataWord(uint16_t first, uint16_t second, uint16_t third);
-    static uint32_t counterWord(uint32_t value, uint8_t unused = 0);
-    static uint32_t headerWord(unsigned int index, bool startTrigger, uint16_t synchronization,
-                               uint16_t unused = 0);
-
-    // Deterministic contents that differ in every field from block to block
-    // and from packet to packet, with the unused bits and paddings set.
-    static ElectrodeBlock patternBlock(unsigned int packet, unsigned int index);
-    static AdcRecord patternRecord(unsigned int record);
-
-    StreamBuilder& word(uint32_t value);
-    StreamBuilder& electrodeBlock(const ElectrodeBlock& block);
-    StreamBuilder& adcRecord(const AdcRecord& record);
-    // Pattern packets numbered from first on.
-    StreamBuilder& electrodePackets(unsigned int count, unsigned int first = 0);
-    StreamBuilder& adcPackets(unsigned int count, unsigned int first = 0);
+    // Pattern records r = 13 first to 13 (first + count) - 1.
+    StreamBuilder& adcPackets(unsigned int count, unsigned int first = 0) {
+        for (unsigned int r = 13 * first; r < 13 * (first + count); ++r) {
+            word(counterWord(adcCounter(r)));
+            for (unsigned int a = 0; a < 33; a += 3)
+                word(codes(adc(r, a), adc(r, a + 1), a + 2 < 32 ? adc(r, a + 2) : 1023));
+        }
+        return *this;
+    }
 
     std::vector<unsigned char>& data() { return bytes_; }
-    const std::vector<unsigned char>& data() const { return bytes_; }
-    void writeFile(const std::string& path) const;
+    void writeFile(const std::string& path) const {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes_.data()), std::streamsize(bytes_.size()));
+    }
 
 private:
+    // Marker 11, bit 29 clear, bits 28..24 (unused) set.
+    static uint32_t counterWord(uint32_t value) { return 0xDF000000u | value; }
+    static uint32_t codes(uint32_t first, uint32_t second, uint32_t third) {
+        return third << 20 | second << 10 | first;
+    }
+    void word(uint32_t w) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes_.push_back(static_cast<unsigned char>(w >> shift));
+    }
+
     std::vector<unsigned char> bytes_;
 };
