@@ -50,8 +50,10 @@ void LoopbackPeer::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         bool open = true;
-        if (connection_ >= 0 && !script_.empty()) {
-            const auto [bytes, pause] = std::move(script_.front());
+        if (connection_ >= 0 && !script_.empty() && received_.size() >= script_.front().await) {
+            const Step step = std::move(script_.front());
+            const Bytes& bytes = step.bytes;
+            const auto pause = step.pause;
             script_.pop_front();
             lock.unlock();
             for (std::size_t sent = 0; open && sent < bytes.size();) {

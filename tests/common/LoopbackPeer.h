@@ -10,7 +10,8 @@
 // A TCP peer for tests on an ephemeral port of 127.0.0.1, served by a thread
 // of its own. It takes one connection after the other and plays its script on
 // them, one step after the other: send bytes, pause (reading nothing), close
-// the connection. Whenever no step is due it records what it receives.
+// the connection, wait until so many bytes have arrived in all. Whenever no
+// step is due it records what it receives.
 class LoopbackPeer {
 public:
     using Bytes = std::vector<unsigned char>;
@@ -19,17 +20,23 @@ public:
     ~LoopbackPeer();
     unsigned short port() const { return port_; }
 
-    LoopbackPeer& send(Bytes bytes) { return add({std::move(bytes), {}}); }
-    LoopbackPeer& pause(std::chrono::milliseconds duration) { return add({{}, duration}); }
-    LoopbackPeer& closeConnection() { return add({{}, std::chrono::milliseconds(-1)}); }
+    LoopbackPeer& send(Bytes bytes) { return add({std::move(bytes), {}, 0}); }
+    LoopbackPeer& pause(std::chrono::milliseconds duration) { return add({{}, duration, 0}); }
+    LoopbackPeer& closeConnection() { return add({{}, std::chrono::milliseconds(-1), 0}); }
+    LoopbackPeer& awaitReceived(std::size_t total) { return add({{}, {}, total}); }
 
     Bytes received() const;
     bool waitForReceived(std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
 private:
-    // Bytes to send, then a pause; a negative pause closes the connection.
-    using Step = std::pair<Bytes, std::chrono::milliseconds>;
+    // Due once `await` bytes have arrived: bytes to send, then a pause; a
+    // negative pause closes the connection.
+    struct Step {
+        Bytes bytes;
+        std::chrono::milliseconds pause;
+        std::size_t await;
+    };
     LoopbackPeer& add(Step step);
     void run();
 

@@ -18,12 +18,12 @@ using tolmaren_tools::RecordingReader;
 
 namespace {
 
-// Pattern block b of packet p with block counter 12 p + b, plus `jump` from
+constexpr unsigned int blockSize = 612;
+
+// Block counter 12 p + b of pattern block b of packet p, plus 100 from
 // packet 3 on.
-StreamBuilder::ElectrodeBlock block(unsigned int p, unsigned int b) {
-    StreamBuilder::ElectrodeBlock result = StreamBuilder::patternBlock(p, b);
-    result.counters[0] = 12 * p + b + (p >= 3 ? 100 : 0);
-    return result;
+uint32_t blockCounter(unsigned int p, unsigned int b) {
+    return 12 * p + b + (p >= 3 ? 100 : 0);
 }
 
 } // namespace
@@ -31,12 +31,19 @@ StreamBuilder::ElectrodeBlock block(unsigned int p, unsigned int b) {
 TEST(RecordingReader, DropsOnlyTheDamagedPacketsAndCountsGaps) {
     ScopedWorkDir dir;
     StreamBuilder stream;
-    // Packet 4 lost its blocks 6 to 11, as when the basestation drops data.
+    stream.electrodePackets(6);
+    auto& bytes = stream.data();
     for (unsigned int p = 0; p < 6; ++p)
-        for (unsigned int b = 0; b < (p == 4 ? 6 : 12); ++b)
-            stream.electrodeBlock(block(p, b));
+        for (unsigned int b = 0; b < 12; ++b) {
+            const uint32_t word = 0xC0000000u | blockCounter(p, b); // counter word 0
+            for (unsigned int k = 0; k < 4; ++k)
+                bytes[(12 * p + b) * blockSize + 4 + k] =
+                    static_cast<unsigned char>(word >> (24 - 8 * k));
+        }
     // Packet 1, block 5: the marker of its first AP data word.
-    stream.data()[(12 + 5) * StreamBuilder::electrodeBlockSize + StreamBuilder::apOffset] |= 0x80;
+    bytes[(12 + 5) * blockSize + 100] |= 0x80;
+    // Packet 4 lost its blocks 6 to 11, as when the basestation drops data.
+    bytes.erase(bytes.begin() + (12 * 4 + 6) * blockSize, bytes.begin() + 12 * 5 * blockSize);
     stream.writeFile("rec.bin");
 
     RecordingReader reader("rec.bin");
@@ -47,17 +54,17 @@ TEST(RecordingReader, DropsOnlyTheDamagedPacketsAndCountsGaps) {
         ASSERT_TRUE(reader.next(*packet)) << p;
         statistics.add(*packet);
         for (unsigned int b = 0; b < 12; ++b) {
-            const auto expected = block(p, b);
-            EXPECT_EQ(packet->counter[b], expected.counters[0]);
-            EXPECT_EQ(packet->synchronization[b], expected.synchronization);
-            EXPECT_EQ(packet->startTrigger[b], expected.startTrigger);
+            const unsigned int n = 12 * p + b;
+            EXPECT_EQ(packet->counter[b], blockCounter(p, b));
+            EXPECT_EQ(packet->synchronization[b], StreamBuilder::sync(n));
+            EXPECT_EQ(packet->startTrigger[b], StreamBuilder::trigger(n));
             for (unsigned int c = 0; c < 384; ++c)
-                ASSERT_EQ(packet->ap[b][c], expected.ap[c]) << p << " " << b << " " << c;
+                ASSERT_EQ(packet->ap[b][c], StreamBuilder::ap(n, c)) << p << " " << b << " " << c;
             // Block b carries channels 2b and 2b+1 of every group of 24.
             for (unsigned int v = 0; v < 32; ++v)
-                ASSERT_EQ(packet->lfp[24 * (v / 2) + 2 * b + v % 2], expected.lfp[v]);
-            sum += expected.ap[7];
-            squares += double(expected.ap[7]) * expected.ap[7];
+                ASSERT_EQ(packet->lfp[24 * (v / 2) + 2 * b + v % 2], StreamBuilder::lfp(n, v));
+            sum += StreamBuilder::ap(n, 7);
+            squares += double(StreamBuilder::ap(n, 7)) * StreamBuilder::ap(n, 7);
         }
     }
     EXPECT_FALSE(reader.next(*packet));
