@@ -230,8 +230,10 @@ TEST(BaseChain, SettersCheckIndexThenValueAndChangeNothingOnRefusal) {
     AsicID id{0, 3};
     BaseConfiguration model(&id);
     EXPECT_EQ(model.setAdcCompP(31, 31) + model.setAdcPairSlope(15, 7, 3, 3) +
-                  model.setAdcPairCfix(15, 15) + model.setChannelSettingApGain(383, 7) +
-                  model.setChannelReferenceIndex(275, 10) + model.setAllReferences(7) +
+                  model.setAdcPairCfix(15, 15) + model.setAdcPairSlope(15, 7) +
+                  model.setAdcPairFine(15, 3) + model.setAdcPairCoarse(15, 3) +
+                  model.setChannelSettingApGain(383, 7) + model.setChannelReferenceIndex(275, 10) +
+                  model.setAllReferences(7) +
                   model.setChannelSettings(std::vector<ChanSetxx>(276, ChanSetxx{4, 5, true})),
               0u);
     EXPECT_EQ(model.getChannelSettings()[276].apGain, 1) << "type 3 sets channels 0 to 275";
