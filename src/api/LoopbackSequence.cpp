@@ -1,6 +1,7 @@
 #include "api/LoopbackSequence.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -19,16 +20,6 @@ void encode(uint32_t first, uint32_t count, unsigned char* bytes) {
     }
 }
 
-bool matches(uint32_t first, uint32_t count, const unsigned char* bytes) {
-    bool same = true;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t value = (uint32_t{bytes[4 * i]} << 24) | (uint32_t{bytes[4 * i + 1]} << 16) |
-                               (uint32_t{bytes[4 * i + 2]} << 8) | bytes[4 * i + 3];
-        same &= value == first + i;
-    }
-    return same;
-}
-
 } // namespace
 
 ConnectionLinkPacket LoopbackSequence::packet(uint32_t first, uint32_t count) {
@@ -37,23 +28,24 @@ ConnectionLinkPacket LoopbackSequence::packet(uint32_t first, uint32_t count) {
     for (uint32_t done = 0; done < count;) {
         const uint32_t n = std::min(count - done, sliceWords);
         encode(first + done, n, slice.data());
-        packet.insert(packet.end(), slice.begin(), slice.begin() + 4 * n);
+        packet.insert(packet.end(), slice.data(), slice.data() + 4 * n);
         done += n;
     }
     return packet;
 }
 
-bool LoopbackSequence::take(ConnectionLinkPacket& packet, uint32_t first, uint32_t count) {
-    if (packet.size() < 4 * static_cast<std::size_t>(count)) return false;
-    std::vector<unsigned char> slice(4 * std::min(count, sliceWords));
+bool LoopbackSequence::holds(const ConnectionLinkPacket& packet, uint32_t first, uint32_t count) {
+    if (packet.size() != 4 * static_cast<std::size_t>(count)) return false;
+    const std::size_t sliceBytes = 4 * std::min(count, sliceWords);
+    std::vector<unsigned char> expected(sliceBytes);
+    std::vector<unsigned char> received(sliceBytes);
+    auto at = packet.begin();
     for (uint32_t done = 0; done < count;) {
         const uint32_t n = std::min(count - done, sliceWords);
-        const auto end = packet.begin() + 4 * n;
-        std::copy(packet.begin(), end, slice.begin());
-        // Checked words leave the packet at once, which frees its memory as
-        // the check goes on.
-        packet.erase(packet.begin(), end);
-        if (!matches(first + done, n, slice.data())) return false;
+        encode(first + done, n, expected.data());
+        std::copy(at, at + 4 * n, received.data());
+        if (std::memcmp(expected.data(), received.data(), 4 * n) != 0) return false;
+        at += 4 * n;
         done += n;
     }
     return true;
