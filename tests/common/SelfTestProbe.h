@@ -15,6 +15,7 @@
 // probe of a fresh simulator does not stream.
 class SelfTestApi : public Tolmaren_basestation_api {
 public:
+    using Tolmaren_basestation_api::test4Settings_;
     SelfTestApi() { test4Settings_ = {1, 5, 300, 5}; }
     void connect() {
         setupConfigLink();
