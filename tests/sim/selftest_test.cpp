@@ -180,19 +180,22 @@ TEST(SelfTest, Test7) {
     // clang-format on
 }
 
-// Starts test 8 and reads its flags: they come back as bits 2..0, a failed read as 8 + its code.
-unsigned int flags8(SelfTestProbe& p, bool a, unsigned char selection) {
-    EXPECT_EQ(p.api.tolmaren_startTest8(a, selection), 0u);
+// Test 8's flags as bits 2..0, or 8 + the code of a failed read.
+unsigned int flags8(SelfTestProbe& p, bool a) {
     bool f2 = false, f1 = false, f0 = false;
     const unsigned int code = p.api.tolmaren_test8GetErrorCounter(a, f2, f1, f0);
     return code ? 8 + code : f2 * 4u + f1 * 2u + f0;
+}
+unsigned int run8(SelfTestProbe& p, bool a, unsigned char selection) {
+    EXPECT_EQ(p.api.tolmaren_startTest8(a, selection), 0u);
+    return flags8(p, a);
 }
 
 TEST(SelfTest, Test8) {
     const std::string a = "Test 8a Started ", success = "Test 8 Success  ";
     const Steps passes = [](SelfTestProbe& p) {
         p.api.tolmaren_headstageWriteRegister(0x10, 0x02); // ND_ENABLE stays
-        EXPECT_EQ(flags8(p, true, 2), 0u);
+        EXPECT_EQ(run8(p, true, 2), 0u);
         EXPECT_EQ(headstage(p, 0x10) * 256 + (headstage(p, 0x11) & 0xF0), 0x5AD0u); // NRST, mode 3
         EXPECT_EQ(p.sim.asicMode() * 2 + p.sim.registerValue(0x1228), 7u);
         EXPECT_EQ(p.api.tolmaren_stopTest8(), 0u);
@@ -204,20 +207,22 @@ TEST(SelfTest, Test8) {
     // clang-format off
     check({{"8a passes", nullptr, passes, 0x42, {a, success, "Test 8 Stopped  "}},
            {"8b ignores flag 2", nullptr, [](SelfTestProbe& p) {
-                return flags8(p, false, 1) * 256 + headstage(p, 0x10); },
+                return run8(p, false, 1) * 256 + headstage(p, 0x10); },
             0x428, {"Test 8b Started ", success}},
            {"selection 2 fails", selection2, [](SelfTestProbe& p) {
-                return flags8(p, true, 1) * 16 + flags8(p, true, 2); },
+                return run8(p, true, 1) * 16 + run8(p, true, 2); },
             3, {a, success, a, "Test 8a Error   "}},
            {"selection 4", nullptr, [](SelfTestProbe& p) {
                 return p.api.tolmaren_startTest8(true, 4) + p.sim.counters().uartTransactions; },
             3, {}},
-           {"NRST unread", refuse(0x40, 0x11, true), start8, 4, {}},
+           {"ASIC never records, nothing checked", refuse(0x40, 0x11, false, 1),
+            [](SelfTestProbe& p) { return start8(p) * 16 + flags8(p, true); },
+            0x47, {"Test 8a Error   "}},
            {"flags unset", refuse(0x40, 0x31, false), start8, 2, {}},
            {"TE stays", refuse(0x40, 0x10, false, 2), stop8, 4, {a, "Test 8 DGCRL ERR"}},
            {"BIST receive stays", refuse(0x40, 0x10, false, 3), stop8, 2, {a, "Test 8 UART err "}},
            {"flags unread", refuse(0x40, 0x31, true),
-            [](SelfTestProbe& p) { return flags8(p, true, 0); }, 10, {a, "Test 8 UART err "}}});
+            [](SelfTestProbe& p) { return run8(p, true, 0); }, 10, {a, "Test 8 UART err "}}});
     // clang-format on
 }
 
