@@ -82,9 +82,7 @@ public:
     // The lines after each of the latest writes of the display (a write ends
     // with lcd_text7), oldest first; at most displayHistoryLength.
     static constexpr std::size_t displayHistoryLength = 64;
-    const std::deque<std::array<std::string, 2>>& displayHistory() const {
-        return displayHistory_;
-    }
+    const std::deque<std::array<std::string, 2>>& displayHistory() const { return displayHistory_; }
     void setTemperatureCode(uint32_t code) { temperatureCode_ = code; }
     // Fill of the data FIFO, 2^28 = 100 %; kept by the data side.
     void setFifoFilling(uint32_t fill) { fifoFilling_ = fill; }

@@ -100,7 +100,7 @@ void DataServer::serve(int client) {
     DataStream stream(options, *model_);
     LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
     std::vector<uint8_t> incoming(1u << 20);
-    DataStream::Chunk pending; // the rest of a run of units: it goes out before anything else
+    DataStream::Chunk pending;  // the rest of a run of units: it goes out before anything else
     uint64_t loopbackTaken = 0; // bytes the client wrote on this connection
     Clock::time_point nextSettings{};
 

@@ -67,7 +67,7 @@ struct Faults {
     // every run, or only in runs of this pattern selection.
     uint8_t test8ErrorFlags = 0;
     std::optional<uint8_t> test8Selection;
-    uint8_t prbsErrors = 0;      // deserializer register 0x13 after a PRBS run
+    uint8_t prbsErrors = 0; // deserializer register 0x13 after a PRBS run
 };
 
 } // namespace tolmaren_sim

@@ -36,8 +36,7 @@ std::size_t LoopbackBuffer::append(const uint8_t* bytes, std::size_t count) {
     std::size_t taken = 0;
     // Into memory while nothing waits in the file (that keeps the order).
     while (taken < count && !spilling() && memoryBytes_ < memoryLimit_) {
-        if (chunks_.empty() || chunks_.back().size() == chunkBytes)
-            chunks_.push_back(freshChunk());
+        if (chunks_.empty() || chunks_.back().size() == chunkBytes) chunks_.push_back(freshChunk());
         std::vector<uint8_t>& chunk = chunks_.back();
         const std::size_t n =
             std::min({count - taken, chunkBytes - chunk.size(), memoryLimit_ - memoryBytes_});

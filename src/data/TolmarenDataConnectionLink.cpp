@@ -100,8 +100,8 @@ ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
     }
     if (recording_.is_open()) {
         for (auto at = packet.begin(); at != packet.end();) {
-            const auto n = std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at),
-                                                 slice.size());
+            const auto n =
+                std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size());
             std::copy(at, at + static_cast<std::ptrdiff_t>(n), slice.data());
             recording_.write(reinterpret_cast<const char*>(slice.data()),
                              static_cast<std::streamsize>(n));

@@ -67,7 +67,9 @@ Outcome test6(Api& api, double seconds) {
     unsigned char errors = 0;
     const unsigned int status = api.tolmaren_stopTest6(errors);
     return {"6", status == 0, texts[status],
-            status == 5 ? std::to_string(errors) + " PRBS errors" : status ? code(status) : ""};
+            status == 5 ? std::to_string(errors) + " PRBS errors"
+            : status    ? code(status)
+                        : ""};
 }
 
 Outcome test7(Api& api, double seconds) {
@@ -88,7 +90,8 @@ Outcome test7(Api& api, double seconds) {
 
 Outcome test8(Api& api, bool variantA, unsigned int selection, double seconds) {
     const std::string name = variantA ? "8a" : "8b";
-    const unsigned int started = api.tolmaren_startTest8(variantA, static_cast<unsigned char>(selection));
+    const unsigned int started =
+        api.tolmaren_startTest8(variantA, static_cast<unsigned char>(selection));
     if (started != 0) return {name, false, "", "start " + code(started)};
     runFor(seconds);
     bool flag2 = false, flag1 = false, flag0 = false;
@@ -118,7 +121,10 @@ Outcome test9(Api& api, bool variantA, double seconds) {
     for (uint32_t value : r)
         results += " " + std::to_string(value);
     return {name, !errors && arrived,
-            errors ? "Test 9 Error    " : arrived ? "Test 9 Success  " : "Test 9 No data  ", results};
+            errors    ? "Test 9 Error    "
+            : arrived ? "Test 9 Success  "
+                      : "Test 9 No data  ",
+            results};
 }
 
 std::vector<Outcome> run(Api& api, unsigned int test, const SelftestOptions& options) {
@@ -168,8 +174,9 @@ void addSelftestCommand(CLI::App& app, Invocation& invocation) {
         ->check(CLI::Range(4u, 9u));
     command->add_option("--toggles", options->toggles,
                         "Heartbeat toggles of test 5, one second each (default 1)");
-    command->add_option("--seconds", options->seconds,
-                        "How long tests 6 to 9 run before their results are read (default 1)")
+    command
+        ->add_option("--seconds", options->seconds,
+                     "How long tests 6 to 9 run before their results are read (default 1)")
         ->check(CLI::Range(0.0, 3600.0));
     command->add_option("--selection", options->selection, "Pattern selection of test 8 (0 to 3)")
         ->check(CLI::Range(0u, 3u));
