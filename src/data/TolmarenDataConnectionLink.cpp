@@ -90,7 +90,7 @@ ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
     packet.insert(packet.end(), position_, position_ + buffered);
     position_ += buffered;
     // The rest goes into the packet slice by slice, never held twice whole.
-    std::vector<unsigned char> slice(std::min<std::size_t>(size - buffered, sliceBytes));
+    std::vector<unsigned char> slice(std::min<std::size_t>(size, sliceBytes));
     for (unsigned int remaining = size - buffered; remaining > 0;) {
         const auto n = static_cast<unsigned int>(std::min<std::size_t>(remaining, slice.size()));
         if (!connection_->readn(reinterpret_cast<char*>(slice.data()), n))
