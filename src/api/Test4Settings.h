@@ -7,5 +7,5 @@ struct Test4Settings {
     unsigned int ledHoldMs = 1000;          // each LED pattern is shown this long
     unsigned int memoryPollMs = 1000;       // between reads of dram_test_busy
     unsigned int memoryTestLimitMs = 60000; // a memory test still busy then has failed
-    unsigned int loopbackPasses = 10;       // N = 1, 8, 64, ... 8^(passes - 1) words
+    unsigned int loopbackPasses = 10;       // N = 1, 8, ... 8^(passes - 1) words; 11 at most
 };

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "api/LoopbackSequence.h"
 #include "api/Tolmaren_basestation_api.h"
@@ -12,7 +14,6 @@ constexpr unsigned char headstageId1 = 0x01;
 constexpr unsigned char digitalControl1 = 0x10;
 constexpr unsigned char test8Flags = 0x31;
 constexpr unsigned char heartbeatBit = 0x01;
-constexpr unsigned char bistTransmitBit = 0x04;
 constexpr unsigned char bistReceiveBit = 0x08;
 constexpr unsigned char test8SelectionBits = 0x60;
 constexpr unsigned int test8SelectionShift = 5;
