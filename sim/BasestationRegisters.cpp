@@ -151,7 +151,9 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
         if (value != 0 && stored == 0) counters_.restartTest9();
         break;
     case test9Select:
-        counters_.restartTest9(); // a check of the variant starts
+        // Variant 9a starts here, after neural_start: what was counted in
+        // between belongs to variant 9b. Clearing the select keeps the results.
+        if (value != 0) counters_.restartTest9();
         break;
     case datapathReset:
         if (value != 0) {
