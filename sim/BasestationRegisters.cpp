@@ -89,6 +89,8 @@ uint32_t BasestationRegisters::current(uint32_t address) const {
         return memoryTest_.failed(now, faults_.memoryTestError) ? 1 : 0;
     case fifoFilling:
         return fifoFilling_;
+    case leds:
+        return words_[address / 4] & ~faults_.deadLeds;
     case test7ErrorMask:
         return counters_.test7Checked() ? faults_.test7ErrorMask : 0;
     case test7ErrorCounter:
@@ -102,6 +104,7 @@ uint32_t BasestationRegisters::current(uint32_t address) const {
         const unsigned int k = (address - test9Result0) / 4;
         if (k == 1 || k == 3) return counters_.test9aReceived();
         if (k == 8) return counters_.test9bReceived();
+        if (k == 0) return faults_.test9Errors[0] + counters_.test9Mismatched();
         return faults_.test9Errors[k];
     }
     return words_[address / 4];
@@ -147,6 +150,11 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
     case neuralStart:
         if (value != 0 && stored == 0) counters_.restartTest9();
         break;
+    case test9Select:
+        // Variant 9a starts here, after neural_start: what was counted in
+        // between belongs to variant 9b. Clearing the select keeps the results.
+        if (value != 0) counters_.restartTest9();
+        break;
     case datapathReset:
         if (value != 0) {
             ++datapathResets_;
@@ -156,6 +164,12 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
     case test7Enable:
         if (value != 0) counters_.restartTest7();
         break;
+    case lcdText7:
+        // The host writes the display's registers in order; this one ends a write.
+        stored = value;
+        if (displayHistory_.size() == displayHistoryLength) displayHistory_.pop_front();
+        displayHistory_.push_back(displayLines());
+        return;
     default:
         if (within(address, test9Result0, test9Result8 + 4)) return; // read-only
         break;
@@ -166,8 +180,12 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
 void BasestationRegisters::advanceCounters(Clock::time_point now) {
     BistCounters::Conditions conditions;
     conditions.test7Running = words_[test7Enable / 4] != 0 && headstage_.bistTransmit();
-    conditions.dataRunning = words_[neuralStart / 4] != 0;
+    // The probe streams as the data port has it: not in configuration mode,
+    // datapath out of reset.
+    const bool streaming = headstage_.asicMode() != 0 && words_[datapathReset / 4] == 0;
+    conditions.dataRunning = words_[neuralStart / 4] != 0 && streaming;
     conditions.variantA = words_[test9Select / 4] != 0;
+    conditions.testPattern = headstage_.testEnable();
     counters_.advance(now, conditions);
 }
 

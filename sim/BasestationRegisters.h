@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ public:
     static constexpr uint32_t bypassDatapath = 0x1010;
     static constexpr uint32_t reset = 0x1014;
     static constexpr uint32_t lcdText0 = 0x1020;
+    static constexpr uint32_t lcdText7 = 0x103C;
     static constexpr uint32_t rxData = 0x1040;
     static constexpr uint32_t txData = 0x1044;
     static constexpr uint32_t rxCount = 0x1048;
@@ -77,6 +79,10 @@ public:
 
     // The display's two 16-character lines as last written.
     std::array<std::string, 2> displayLines() const;
+    // The lines after each of the latest writes of the display (a write ends
+    // with lcd_text7), oldest first; at most displayHistoryLength.
+    static constexpr std::size_t displayHistoryLength = 64;
+    const std::deque<std::array<std::string, 2>>& displayHistory() const { return displayHistory_; }
     void setTemperatureCode(uint32_t code) { temperatureCode_ = code; }
     // Fill of the data FIFO, 2^28 = 100 %; kept by the data side.
     void setFifoFilling(uint32_t fill) { fifoFilling_ = fill; }
@@ -101,6 +107,7 @@ private:
     uint32_t fifoFilling_ = 0;
     bool dmaOverflow_ = false;
     uint64_t datapathResets_ = 0;
+    std::deque<std::array<std::string, 2>> displayHistory_;
     MemoryTest memoryTest_;
     BistCounters counters_;
 };

@@ -34,6 +34,15 @@ std::array<std::string, 2> BasestationSimulator::displayLines() const {
     return inspect([](const HardwareModel& hw) { return hw.registers.displayLines(); });
 }
 
+std::vector<std::string> BasestationSimulator::displayHistory() const {
+    return inspect([](const HardwareModel& hw) {
+        std::vector<std::string> lines;
+        for (const auto& display : hw.registers.displayHistory())
+            lines.push_back(display[1]);
+        return lines;
+    });
+}
+
 std::vector<bool> BasestationSimulator::chain(unsigned int chain) const {
     return inspect([&](const HardwareModel& hw) { return hw.asic.chain(chain); });
 }

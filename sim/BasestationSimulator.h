@@ -49,6 +49,9 @@ public:
     // Inspection, all thread-safe.
     uint32_t registerValue(uint32_t address) const;
     std::array<std::string, 2> displayLines() const;
+    // Line 2 of the display after each of its latest writes, oldest first
+    // (at most BasestationRegisters::displayHistoryLength).
+    std::vector<std::string> displayHistory() const;
     std::vector<bool> chain(unsigned int chain) const;
     uint8_t headstageRegister(uint8_t reg) const;
     uint8_t serializerRegister(uint8_t reg) const;

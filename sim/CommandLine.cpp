@@ -133,6 +133,11 @@ const std::map<std::string, Option>& optionTable() {
         {"--eeprom-error",
          {false,
           [](SimulatorOptions& o, const std::string&) { o.faults.eeprom = EepromFault::Error; }}},
+        {"--dead-leds",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.faults.deadLeds = static_cast<uint32_t>(number(v, 0xFFFFFFFF));
+          }}},
         {"--memory-test-error",
          {false, [](SimulatorOptions& o, const std::string&) { o.faults.memoryTestError = true; }}},
         {"--test7-errors",
@@ -144,6 +149,11 @@ const std::map<std::string, Option>& optionTable() {
          {true,
           [](SimulatorOptions& o, const std::string& v) {
               o.faults.test8ErrorFlags = static_cast<uint8_t>(number(v, 7));
+          }}},
+        {"--test8-selection",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.faults.test8Selection = static_cast<uint8_t>(number(v, 3));
           }}},
         {"--prbs-errors",
          {true,
@@ -245,9 +255,11 @@ Faults of the serial link:
   --eeprom-error         EEPROM status reports an error (bit 0 set)
 
 Self-test results:
+  --dead-leds BITS       these LED bits read back 0
   --memory-test-error    the memory test fails
   --test7-errors N       test 7 error count
-  --test8-flags BITS     test 8 error flags (bits 2 to 0)
+  --test8-flags BITS     test 8 checks that fail (error flags, bits 2 to 0)
+  --test8-selection N    ... only in runs of pattern selection N (0 to 3)
   --prbs-errors N        PRBS error count of test 6
 
   -h, --help             show this text

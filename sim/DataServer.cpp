@@ -100,7 +100,8 @@ void DataServer::serve(int client) {
     DataStream stream(options, *model_);
     LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
     std::vector<uint8_t> incoming(1u << 20);
-    DataStream::Chunk pending; // the rest of a run of units: it goes out before anything else
+    DataStream::Chunk pending;  // the rest of a run of units: it goes out before anything else
+    uint64_t loopbackTaken = 0; // bytes the client wrote on this connection
     Clock::time_point nextSettings{};
 
     for (;;) {
@@ -178,12 +179,22 @@ void DataServer::serve(int client) {
             const ssize_t n =
                 ::recv(client, incoming.data(), std::min(incoming.size(), room), MSG_DONTWAIT);
             if (n == 0) return; // closed by the client
-            if (n > 0)
+            if (n > 0) {
+                flipLoopbackByte(incoming.data(), static_cast<std::size_t>(n), loopbackTaken);
                 loopback.append(incoming.data(), static_cast<std::size_t>(n));
-            else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                loopbackTaken += static_cast<uint64_t>(n);
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
                 return;
         }
     }
+}
+
+void DataServer::flipLoopbackByte(uint8_t* bytes, std::size_t n, uint64_t position) {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    const std::optional<uint64_t> flip = faults_.flipLoopbackByte;
+    if (!flip || *flip < position || *flip - position >= n) return;
+    bytes[*flip - position] ^= 0xFF;
+    faults_.flipLoopbackByte.reset();
 }
 
 } // namespace tolmaren_sim

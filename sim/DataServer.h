@@ -53,6 +53,9 @@ private:
     void serve(int client);
     // Counts n bytes sent and keeps them while the capture has room.
     void sent(const uint8_t* bytes, std::size_t n);
+    // Applies the loopback fault to n bytes the client wrote, the first of
+    // them at this position on the connection.
+    void flipLoopbackByte(uint8_t* bytes, std::size_t n, uint64_t position);
 
     std::mutex& mutex_; // the model's
     HardwareModel& hardware_;

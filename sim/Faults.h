@@ -55,6 +55,7 @@ struct Faults {
     std::vector<ChainFault> chainFaults;
 
     // Self-test results.
+    uint32_t deadLeds = 0; // bits of t_leddrv_core.leds that read back 0
     bool memoryTestError = false;
     uint32_t dmaError = 0;
     uint32_t test7ErrorCount = 0;
@@ -62,8 +63,11 @@ struct Faults {
     // Values reported by the test 9 error results 0, 2, 4, 5, 6 and 7; the
     // entries 1, 3 and 8 are data counters and are not taken from here.
     std::array<uint32_t, 9> test9Errors{};
-    uint8_t test8ErrorFlags = 0; // bits 2..0 of headstage register 0x31
-    uint8_t prbsErrors = 0;      // deserializer register 0x13 after a PRBS run
+    // Checks of test 8 that fail (bits 2..0 of headstage register 0x31): in
+    // every run, or only in runs of this pattern selection.
+    uint8_t test8ErrorFlags = 0;
+    std::optional<uint8_t> test8Selection;
+    uint8_t prbsErrors = 0; // deserializer register 0x13 after a PRBS run
 };
 
 } // namespace tolmaren_sim

@@ -52,7 +52,7 @@ HardwareModel::HardwareModel(const SimulatorOptions& opts)
       asic(static_cast<int>(storedIdentity(eeprom) >> 30), faults),
       eepromController(eeprom, faults),
       headstage(asic, eepromController, faults, opts.headstageId0, opts.headstageId1),
-      serializer(faults, false), deserializer(faults, true),
+      serializer(faults, false, &deserializer), deserializer(faults, true),
       bridge(headstage, serializer, deserializer, faults),
       registers(options, bridge, headstage, faults) {}
 

@@ -36,10 +36,7 @@ std::size_t LoopbackBuffer::append(const uint8_t* bytes, std::size_t count) {
     std::size_t taken = 0;
     // Into memory while nothing waits in the file (that keeps the order).
     while (taken < count && !spilling() && memoryBytes_ < memoryLimit_) {
-        if (chunks_.empty() || chunks_.back().size() == chunkBytes) {
-            chunks_.emplace_back();
-            chunks_.back().reserve(chunkBytes);
-        }
+        if (chunks_.empty() || chunks_.back().size() == chunkBytes) chunks_.push_back(freshChunk());
         std::vector<uint8_t>& chunk = chunks_.back();
         const std::size_t n =
             std::min({count - taken, chunkBytes - chunk.size(), memoryLimit_ - memoryBytes_});
@@ -60,10 +57,19 @@ std::size_t LoopbackBuffer::append(const uint8_t* bytes, std::size_t count) {
     return taken;
 }
 
+std::vector<uint8_t> LoopbackBuffer::freshChunk() {
+    std::vector<uint8_t> chunk = std::move(spare_);
+    spare_ = {};
+    chunk.clear();
+    chunk.reserve(chunkBytes);
+    return chunk;
+}
+
 const uint8_t* LoopbackBuffer::front(std::size_t& count) {
     if (memoryBytes_ == 0 && spilling()) {
         // Bring the oldest bytes of the file back into memory.
-        std::vector<uint8_t> chunk(std::min(chunkBytes, fileEnd_ - fileStart_));
+        std::vector<uint8_t> chunk = freshChunk();
+        chunk.resize(std::min(chunkBytes, fileEnd_ - fileStart_));
         const ssize_t n =
             ::pread(file_.get(), chunk.data(), chunk.size(), static_cast<off_t>(fileStart_));
         if (n > 0) {
@@ -95,6 +101,7 @@ void LoopbackBuffer::consume(std::size_t count) {
         memoryBytes_ -= n;
         count -= n;
         if (headOffset_ == chunks_.front().size()) {
+            spare_ = std::move(chunks_.front());
             chunks_.pop_front();
             headOffset_ = 0;
         }

@@ -33,12 +33,17 @@ private:
     static constexpr std::size_t chunkBytes = 1u << 20;
 
     bool openFile();
+    // An empty chunk with room for chunkBytes: the last one emptied when
+    // there is one, so that streaming through the buffer does not allocate
+    // and fault in a megabyte for every megabyte.
+    std::vector<uint8_t> freshChunk();
     bool spilling() const { return fileEnd_ > fileStart_; }
 
     std::size_t memoryLimit_;
     std::size_t limit_;
     std::deque<std::vector<uint8_t>> chunks_;
     std::size_t headOffset_ = 0; // consumed bytes of the first chunk
+    std::vector<uint8_t> spare_;
     std::size_t memoryBytes_ = 0;
     UniqueFd file_;
     bool fileFailed_ = false;

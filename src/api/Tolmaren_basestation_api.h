@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "api/Test4Settings.h"
 #include "api/VersionNumber.h"
 #include "config/AsicID.h"
 #include "config/BaseConfiguration.h"
@@ -209,6 +211,39 @@ public:
     unsigned int tolmaren_writeAllStandby(bool standby);
     unsigned int tolmaren_writeAllReferences(unsigned char index);
 
+    // --- built-in self tests, reported on the basestation's display ---
+    // Test 4, the basestation: LEDs, memory test, loopback of the data link.
+    // 0 passed, 1 not connected, 2 LED, 3 memory (also when the memory test
+    // is still busy after a minute), 4 loopback (also when the basestation
+    // stops taking loopback data). Leaves the ASIC in configuration mode.
+    unsigned int tolmaren_test4();
+    // Test 5, the serial link: reads headstage registers 0x00 and 0x01, then
+    // toggles the heartbeat 2 x count times, count seconds in all.
+    unsigned int tolmaren_test5(unsigned char& reg0, unsigned char& reg1, unsigned int count);
+    // Test 6, PRBS between serializer and deserializer: 2 serial link,
+    // 3/4 serializer/deserializer not in normal operation, 5 PRBS errors.
+    unsigned int tolmaren_startTest6();
+    unsigned int tolmaren_stopTest6(unsigned char& errors);
+    // Tests 7, 8 and 9 run in the hardware between their start and stop.
+    unsigned int tolmaren_startTest7();
+    unsigned int tolmaren_stopTest7();
+    uint32_t tolmaren_test7GetErrorCounter();
+    uint32_t tolmaren_test7GetTotalChecked();
+    unsigned int tolmaren_test7GetErrorMask();
+    // Variant a (true) or b, pattern selection 0 to 3.
+    unsigned int tolmaren_startTest8(bool variantA, unsigned char selection);
+    unsigned int tolmaren_stopTest8();
+    // The three error flags; in variant b flag 2 does not count.
+    unsigned int tolmaren_test8GetErrorCounter(bool variantA, bool& flag2, bool& flag1,
+                                               bool& flag0);
+    unsigned int tolmaren_startTest9(bool variantA);
+    unsigned int tolmaren_stopTest9();
+    // Results 0, 2 and 4 to 7 count errors, 1, 3 and 8 arrived data. Without
+    // an open probe the outputs are left as they are.
+    void tolmaren_test9GetResults(uint32_t& r0, uint32_t& r1, uint32_t& r2, uint32_t& r3,
+                                  uint32_t& r4, uint32_t& r5, uint32_t& r6, uint32_t& r7,
+                                  uint32_t& r8);
+
     // The chain models are public so that applications and calibrations can
     // change them before having them written to the probe.
     BaseConfiguration baseConfiguration;
@@ -234,6 +269,8 @@ protected:
     unsigned char eepromImage_[2048];
     bool dummyMode_ = false;
     std::ofstream log_;
+
+    Test4Settings test4Settings_;
 
     static constexpr unsigned int slopeCodes_ = 128;
     static constexpr unsigned int adcCount_ = 32;
@@ -270,6 +307,12 @@ protected:
     // --- configuration (helpers) ---
     // Writes the base chain with verification: 4 on failure.
     unsigned int writeBaseChainLogged();
+
+    // --- self tests (helpers) ---
+    // One pass of test 4's loopback: the numbers 0 to words - 1 out through
+    // the data link and back. False on a difference, a short read, or when
+    // the basestation does not take the data.
+    bool loopback(uint32_t words);
 
     // Writes a gain-correction table into the basestation's scale registers:
     // 3 when its size does not fit the probe type, else 0.

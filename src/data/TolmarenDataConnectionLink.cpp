@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "link/Diagnostics.h"
 #include "link/TCPDescriptor.h"
@@ -25,9 +26,17 @@ TolmarenDataConnectionLink::~TolmarenDataConnectionLink() = default;
 
 bool TolmarenDataConnectionLink::write(ConnectionLinkPacket& packet) {
     if (connection_ == nullptr) return false;
-    std::unique_ptr<unsigned char[]> bytes(packet.stream());
-    return connection_->writen(reinterpret_cast<const char*>(bytes.get()),
-                               static_cast<unsigned int>(packet.size()));
+    // Slice by slice, so that a packet of many megabytes is not copied whole
+    // before it can be sent; a pause of the peer still ends the write.
+    std::vector<unsigned char> slice(std::min(packet.size(), sliceBytes));
+    for (auto at = packet.begin(); at != packet.end();) {
+        const auto n = static_cast<unsigned int>(
+            std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size()));
+        std::copy(at, at + n, slice.data());
+        if (!connection_->writen(reinterpret_cast<const char*>(slice.data()), n)) return false;
+        at += n;
+    }
+    return true;
 }
 
 unsigned char* TolmarenDataConnectionLink::rawread(unsigned int n) {
@@ -65,27 +74,41 @@ unsigned char* TolmarenDataConnectionLink::playbackRawread(unsigned int n) {
 }
 
 ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
-    std::unique_ptr<char[]> bytes(new char[size]);
-    bool complete;
-    if (connection_ != nullptr) {
-        complete = liveRead(bytes.get(), size);
-    } else {
+    if (connection_ == nullptr) {
+        std::unique_ptr<char[]> bytes(new char[size]);
         playback_.read(bytes.get(), size);
-        complete = playback_ && static_cast<unsigned int>(playback_.gcount()) == size;
+        if (!playback_ || static_cast<unsigned int>(playback_.gcount()) != size)
+            return ConnectionLinkPacket();
+        record(bytes.get(), size);
+        return ConnectionLinkPacket(bytes.get(), size);
     }
-    if (!complete) return ConnectionLinkPacket();
-    record(bytes.get(), size);
-    return ConnectionLinkPacket(bytes.get(), size);
-}
-
-bool TolmarenDataConnectionLink::liveRead(char* bytes, unsigned int n) {
     // Bytes already buffered for rawread come first, so that the stream is
     // delivered in order whichever of the two reads is used.
     unsigned char* const end = buffer_.get() + bufferSize;
-    const unsigned int buffered = std::min(n, static_cast<unsigned int>(end - position_));
-    std::memcpy(bytes, position_, buffered);
+    const unsigned int buffered = std::min(size, static_cast<unsigned int>(end - position_));
+    ConnectionLinkPacket packet;
+    packet.insert(packet.end(), position_, position_ + buffered);
     position_ += buffered;
-    return connection_->readn(bytes + buffered, n - buffered);
+    // The rest goes into the packet slice by slice, never held twice whole.
+    std::vector<unsigned char> slice(std::min<std::size_t>(size, sliceBytes));
+    for (unsigned int remaining = size - buffered; remaining > 0;) {
+        const auto n = static_cast<unsigned int>(std::min<std::size_t>(remaining, slice.size()));
+        if (!connection_->readn(reinterpret_cast<char*>(slice.data()), n))
+            return ConnectionLinkPacket();
+        packet.insert(packet.end(), slice.data(), slice.data() + n);
+        remaining -= n;
+    }
+    if (recording_.is_open()) {
+        for (auto at = packet.begin(); at != packet.end();) {
+            const auto n =
+                std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size());
+            std::copy(at, at + static_cast<std::ptrdiff_t>(n), slice.data());
+            recording_.write(reinterpret_cast<const char*>(slice.data()),
+                             static_cast<std::streamsize>(n));
+            at += static_cast<std::ptrdiff_t>(n);
+        }
+    }
+    return packet;
 }
 
 void TolmarenDataConnectionLink::record(const void* bytes, unsigned int n) {

@@ -17,6 +17,8 @@ class TCPDescriptor;
 class TolmarenDataConnectionLink : public TolmarenConnectionLinkIntf {
 public:
     static constexpr unsigned int bufferSize = 0x100000;
+    // Large writes and reads pass through a slice of this size at a time.
+    static constexpr std::size_t sliceBytes = 0x40000;
 
     // Live: connects to the basestation's data port; throws
     // morvek::TCPSocket::Exception when that fails.
@@ -38,7 +40,6 @@ public:
 private:
     unsigned char* liveRawread(unsigned int n);
     unsigned char* playbackRawread(unsigned int n);
-    bool liveRead(char* bytes, unsigned int n);
     void record(const void* bytes, unsigned int n);
 
     morvek::TCPSocket socket_;
