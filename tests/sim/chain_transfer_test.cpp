@@ -201,23 +201,6 @@ TEST_F(Configure, BaseChainOperationsReachTheProbe) {
     }
 }
 
-TEST_F(Configure, ShankOperationsReachTheProbeAndTheElectrodeTable) {
-    // Type 2: channel c in bank b is electrode 384 b + c; odd electrode e at
-    // bit (961 - e) / 2, even electrode e at 481 + e / 2.
-    EXPECT_EQ(api->tolmaren_selectElectrode(5, 1, true), 0u);
-    EXPECT_TRUE(sim->chain(1).at((961 - 389) / 2));
-    EXPECT_EQ(sim->registerValue(0x1C + 4 * 5), 1u);
-    EXPECT_EQ(sim->registerValue(0x1C + 4 * 6), 255u);
-    EXPECT_EQ(api->tolmaren_selectElectrode(6, 0, true), 0u);
-    EXPECT_TRUE(sim->chain(1).at(481 + 3));
-    EXPECT_EQ(api->tolmaren_selectElectrode(5, -1, true), 0u);
-    EXPECT_FALSE(sim->chain(1).at((961 - 389) / 2));
-    EXPECT_EQ(sim->registerValue(0x1C + 4 * 5), 255u);
-    EXPECT_TRUE(sim->chain(1).at(0) && sim->chain(1).at(961));
-    EXPECT_EQ(api->tolmaren_setExtRef(false, true), 0u);
-    EXPECT_FALSE(sim->chain(1).at(0) || sim->chain(1).at(961));
-}
-
 TEST_F(Configure, FailedWritesLeaveTheModelChanged) {
     setFaults([](Faults& f) { f.uartNoAck = true; });
     EXPECT_EQ(api->tolmaren_setGain(10, 2, 3, true), 4u);
