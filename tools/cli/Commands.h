@@ -14,6 +14,7 @@ void addPlayCommand(CLI::App& app, Invocation& invocation);
 void addExportCommand(CLI::App& app, Invocation& invocation);
 void addPlotCommand(CLI::App& app, Invocation& invocation);
 void addEepromCommand(CLI::App& app, Invocation& invocation);
+void addCalibrateCommand(CLI::App& app, Invocation& invocation);
 
 // The --sim flag of a command that talks to a basestation.
 void addSimulatorFlag(CLI::App& command, Invocation& invocation);

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     addExportCommand(app, invocation);
     addPlotCommand(app, invocation);
     addEepromCommand(app, invocation);
+    addCalibrateCommand(app, invocation);
 
     const auto& simulatorArguments = invocation.simulatorArguments;
     if (std::count(simulatorArguments.begin(), simulatorArguments.end(), "--help") +
