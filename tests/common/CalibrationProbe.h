@@ -4,6 +4,7 @@
 
 #include "common/FastCalibrationApi.h"
 #include "common/ScopedWorkDir.h"
+#include "link/Diagnostics.h"
 #include "sim/BasestationSimulator.h"
 
 // An opened probe of the type and seed on the simulator at the fixed ports
@@ -18,6 +19,7 @@ template <typename Api = FastCalibrationApi> struct CalibrationProbe {
               o.data.pacing = tolmaren_sim::DataPacing::Fast;
               return o;
           }()) {
+        Diagnostics::redirect(nullptr); // a line at every reconnection otherwise
         sim.start();
         api.tolmaren_startLog();
         EXPECT_EQ(api.tolmaren_open(0), 0u);

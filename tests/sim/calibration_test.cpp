@@ -4,6 +4,7 @@
 // their codes under faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <tuple>
@@ -95,6 +96,11 @@ TEST(Calibration, AdcCalibrationsFindTheTruthAndTravelThroughTheEeprom) {
         EXPECT_NE(log.find(line), std::string::npos) << line;
 
     ASSERT_EQ(api.tolmaren_ADCOffsetCalibration("offset.csv"), 0u);
+    const std::string offsetReport = probe.dir.readFile("offset.csv");
+    EXPECT_EQ(std::count(offsetReport.begin(), offsetReport.end(), '\n'), 5);
+    EXPECT_NE(offsetReport.find(",\nCfix,"), std::string::npos);
+    EXPECT_NE(offsetReport.find(",\n\n,ADC 1,ADC 2,"), std::string::npos);
+    EXPECT_NE(offsetReport.find(",\nADC output,0."), std::string::npos);
     EXPECT_EQ(probeChain(probe.sim).getAdcCalibrationCommon()[7].cfix, 15); // the last tried
     ASSERT_EQ(api.tolmaren_comparatorCalibration("comparator.csv"), 0u);
     EXPECT_EQ(probe.sim.asicMode(), 0);
@@ -125,6 +131,10 @@ TEST(Calibration, GainCorrectionsAndImpedancesMatchEveryElectrode) {
         ASSERT_EQ(api.tolmaren_generateSine(10, false, 9), 0u);
         ASSERT_EQ(api.tolmaren_gainCalibration("gain.csv"), 0u);
         ASSERT_EQ(api.tolmaren_impedanceMeasurement("impedance.csv"), 0u);
+        EXPECT_NE(probe.dir.readFile("gain.csv").find(",\nSignal amplitude,0."), std::string::npos);
+        const std::string impedances = probe.dir.readFile("impedance.csv");
+        EXPECT_EQ(impedances.find(",Electrode 1,Electrode 2,"), 0u);
+        EXPECT_NE(impedances.find(",\nImpedance,"), std::string::npos);
         EXPECT_EQ(probe.sim.asicMode(), 2);
         std::vector<unsigned short> unit; // what the basestation keeps
         ASSERT_EQ(api.tolmaren_getGainCorrection(unit), 0u);
