@@ -27,7 +27,7 @@ constexpr unsigned char calibrationMode = 1;
 
 // The slope sweep's levels, as generator texts and volts, in sweep order.
 constexpr unsigned int levelCount = 10;
-constexpr const char* levelTexts[levelCount] = {"150", "200", "400", "450", "500",
+constexpr const char* levelTexts[levelCount] = {"150", "200", "400", "450",  "500",
                                                 "700", "750", "800", "1000", "1050"};
 constexpr float levelVolts[levelCount] = {0.15f, 0.2f,  0.4f, 0.45f, 0.5f,
                                           0.7f,  0.75f, 0.8f, 1.0f,  1.05f};
@@ -156,7 +156,8 @@ unsigned int Tolmaren_basestation_api::tolmaren_ADCSlopeCalibration(std::string 
         double best = 2.0;
         bool found = false;
         for (unsigned int c = 0; c < slopeCodes; ++c) {
-            const double sum = std::fabs(1.0 - slopeTable_[c][a]) + std::fabs(1.0 - slopeTable_[c][b]);
+            const double sum =
+                std::fabs(1.0 - slopeTable_[c][a]) + std::fabs(1.0 - slopeTable_[c][b]);
             if (sum < best) {
                 best = sum;
                 chosen[p] = c;
@@ -189,8 +190,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_ADCOffsetCalibration(std::string
     if (adcPairCommonCalibration_.size() != pairCount || !adcSlopeCalibrationRun_) return 8;
     for (uint8_t p = 0; p < pairCount; ++p) {
         const adcPairCommon& pair = adcPairCommonCalibration_[p];
-        if (baseConfiguration.setAdcPairSlope(p, pair.slope, pair.coarse, pair.fine) != 0)
-            return 2;
+        if (baseConfiguration.setAdcPairSlope(p, pair.slope, pair.coarse, pair.fine) != 0) return 2;
     }
     if (tolmaren_writeBaseRegister(true) != 0) return 3;
 
@@ -319,9 +319,8 @@ unsigned int Tolmaren_basestation_api::tolmaren_ADCCalibration(
     unsigned char coarse, unsigned char cfix) {
     if (logging()) {
         log_ << "tolmaren_ADCCalibration(" << std::dec;
-        const unsigned char arguments[] = {pair,        firstCompP, firstCompN, secondCompP,
-                                           secondCompN, slope,      fine,       coarse,
-                                           cfix};
+        const unsigned char arguments[] = {pair,  firstCompP, firstCompN, secondCompP, secondCompN,
+                                           slope, fine,       coarse,     cfix};
         for (unsigned int i = 0; i < 9; ++i)
             log_ << (i == 0 ? "" : ", ") << static_cast<unsigned int>(arguments[i]);
         log_ << ") called\n";

@@ -106,8 +106,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_gainCalibration(std::string file
             const float* channel = &samples[std::size_t(c) * gainSamples];
             record.assign(channel, channel + gainSamples);
             const double amplitude = calcAmp(record);
-            amplitudes.push_back(asicId_.probeType == 1 ? amplitude * type1Attenuation
-                                                        : amplitude);
+            amplitudes.push_back(asicId_.probeType == 1 ? amplitude * type1Attenuation : amplitude);
         }
     }
 
@@ -159,7 +158,8 @@ unsigned int Tolmaren_basestation_api::tolmaren_impedanceMeasurement(std::string
     return 0;
 }
 
-unsigned int Tolmaren_basestation_api::tolmaren_getImpedanceMeasurement(std::vector<int>& impedances) {
+unsigned int
+Tolmaren_basestation_api::tolmaren_getImpedanceMeasurement(std::vector<int>& impedances) {
     if (impedanceMeasurement_.empty()) return 1;
     impedances = impedanceMeasurement_;
     return 0;

@@ -33,8 +33,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_generateDC(std::string level) {
     unsigned char control = 0;
     if (tolmaren_headstageReadRegister(controlRegister, control) != 0) return 1;
     // DC output on channel A; the sine's frequency setting stays.
-    if (tolmaren_headstageWriteRegister(controlRegister, (control & frequencyBits) | channelA) !=
-        0)
+    if (tolmaren_headstageWriteRegister(controlRegister, (control & frequencyBits) | channelA) != 0)
         return 2;
     if (logging())
         log_ << "DC output of DAC selected and DAC channel A activated in HS"
@@ -63,9 +62,8 @@ unsigned int Tolmaren_basestation_api::tolmaren_generateSine(int amplitude, bool
     unsigned char control = 0;
     if (tolmaren_headstageReadRegister(controlRegister, control) != 0) return 1;
     const auto form = tenMillivoltSteps ? sineTenMillivolts : sineOneMillivolt;
-    if (tolmaren_headstageWriteRegister(controlRegister,
-                                        static_cast<unsigned char>((frequency << 4) | form |
-                                                                   channelA)) != 0)
+    if (tolmaren_headstageWriteRegister(
+            controlRegister, static_cast<unsigned char>((frequency << 4) | form | channelA)) != 0)
         return 2;
     if (tolmaren_headstageWriteRegister(amplitudeRegister, static_cast<unsigned char>(amplitude)) !=
         0)

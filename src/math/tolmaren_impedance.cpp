@@ -6,7 +6,7 @@
 namespace {
 
 constexpr unsigned int windowStart = 1000;
-constexpr unsigned int windowLength = 300; // ten periods of 1 kHz at 30 kHz
+constexpr unsigned int windowLength = 300;     // ten periods of 1 kHz at 30 kHz
 constexpr double radiansPerSecond = 6283.1853; // 2 pi x 1 kHz
 constexpr double testCurrent = 4.5e-10;
 constexpr double parallelAdmittance = 4.39822971e-9; // 0.7 pF at 1 kHz

@@ -99,8 +99,8 @@ public:
 // Runs one procedure under its bar, its report written under a temporary
 // name and kept only on success.
 template <typename Procedure>
-void sweep(WatchedApi& api, const std::string& operation, const std::string& name,
-           double packets, const std::string& report, Procedure procedure) {
+void sweep(WatchedApi& api, const std::string& operation, const std::string& name, double packets,
+           const std::string& report, Procedure procedure) {
     tolmaren_tools::PendingFile file(report);
     api.bar.start(name, packets);
     const unsigned int status = procedure(file.temporaryPath());
@@ -125,9 +125,9 @@ void printAdcTable(Tolmaren_basestation_api& api) {
         const unsigned int a = 4 * (p / 2) + p % 2; // first ADC, counted from 0
         const adcPairCommon& pair = pairs[p];
         std::printf("%4u  %2u & %-2u  %5u %6u %4u  %4u  %4u  %5u/%-2u %2u/%u\n", p, a + 1, a + 3,
-                    pair.slope, pair.coarse, pair.fine, 16u * pair.slope + 4u * pair.coarse + pair.fine,
-                    pair.cfix, comps[a].compP, comps[a].compN, comps[a + 2].compP,
-                    comps[a + 2].compN);
+                    pair.slope, pair.coarse, pair.fine,
+                    16u * pair.slope + 4u * pair.coarse + pair.fine, pair.cfix, comps[a].compP,
+                    comps[a].compN, comps[a + 2].compP, comps[a + 2].compN);
     }
 }
 
@@ -137,8 +137,8 @@ void printSpread(const char* what, std::vector<Value> values, double scale, cons
     if (values.empty()) return;
     std::sort(values.begin(), values.end());
     std::printf("%-18s min %.4g  median %.4g  max %.4g %s (%zu electrodes)\n", what,
-                values.front() * scale, values[values.size() / 2] * scale,
-                values.back() * scale, unit, values.size());
+                values.front() * scale, values[values.size() / 2] * scale, values.back() * scale,
+                unit, values.size());
 }
 
 void calibrateAdc(WatchedApi& api, const CalibrateOptions& options) {
@@ -222,8 +222,7 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation) {
         {"adc", "ADC slope, offset and comparator calibration (about 25 minutes)", What::Adc},
         {"gain", "gain calibration with the signal generator's 1 kHz sine (about 32 s a bank)",
          What::Gain},
-        {"impedance", "impedance of every electrode at 1 kHz (about 1 s a bank)",
-         What::Impedance},
+        {"impedance", "impedance of every electrode at 1 kHz (about 1 s a bank)", What::Impedance},
         {"all", "adc, then gain, then impedance, each using the results before it", What::All},
     };
     for (const auto& c : commands) {
@@ -240,7 +239,6 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation) {
                                   : "Use the gain corrections stored in the EEPROM");
         addSimulatorFlag(*command, invocation);
         const What what = c.what;
-        command->callback(
-            [&invocation, options, what] { calibrate(invocation, *options, what); });
+        command->callback([&invocation, options, what] { calibrate(invocation, *options, what); });
     }
 }
