@@ -79,6 +79,7 @@ TEST(Calibration, AdcCalibrationsFindTheTruthAndTravelThroughTheEeprom) {
     for (unsigned int c = 0; c < 128; ++c)
         api.offWireCodes.insert(c);
     ASSERT_EQ(api.tolmaren_ADCSlopeCalibration("slope.csv"), 9u); // no code has a slope
+    EXPECT_EQ(slopeCode(api.adcPairCommonCalibration_[1]), 0u);   // the open's, kept
     // On the wire at the optimum of pairs 0 and 1 and its neighbours.
     for (unsigned int p = 0; p < 2; ++p)
         for (int step = -1; step <= 1; ++step)
