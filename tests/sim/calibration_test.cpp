@@ -133,20 +133,21 @@ TEST(Calibration, GainCorrectionsAndImpedancesMatchEveryElectrode) {
         ASSERT_EQ(api.tolmaren_gainCalibration("gain.csv"), 0u);
         ASSERT_EQ(api.tolmaren_impedanceMeasurement("impedance.csv"), 0u);
         EXPECT_NE(probe.dir.readFile("gain.csv").find(",\nSignal amplitude,0."), std::string::npos);
-        const std::string impedances = probe.dir.readFile("impedance.csv");
-        EXPECT_EQ(impedances.find(",Electrode 1,Electrode 2,"), 0u);
-        EXPECT_NE(impedances.find(",\nImpedance,"), std::string::npos);
+        const std::string impedanceFile = probe.dir.readFile("impedance.csv");
+        EXPECT_EQ(impedanceFile.find(",Electrode 1,Electrode 2,"), 0u);
+        EXPECT_NE(impedanceFile.find(",\nImpedance,"), std::string::npos);
         EXPECT_EQ(probe.sim.asicMode(), 2);
         std::vector<unsigned short> unit; // what the basestation keeps
         ASSERT_EQ(api.tolmaren_getGainCorrection(unit), 0u);
         EXPECT_EQ(unit, std::vector<unsigned short>(truth.impedance.size(), 512));
-        ASSERT_EQ(api.impedanceMeasurement_.size(), truth.impedance.size());
+        std::vector<int> impedances;
+        ASSERT_EQ(api.tolmaren_getImpedanceMeasurement(impedances), 0u);
+        ASSERT_EQ(impedances.size(), truth.impedance.size());
         for (std::size_t j = 0; j < truth.impedance.size(); ++j) {
             EXPECT_NEAR(api.gainCorrectionCalibration_.at(j) / 512.0 * truth.electrodeGain[j], 1,
                         0.01)
                 << type << " " << j;
-            EXPECT_NEAR(api.impedanceMeasurement_[j] / truth.impedance[j], 1, 0.1)
-                << type << " " << j;
+            EXPECT_NEAR(impedances[j] / truth.impedance[j], 1, 0.1) << type << " " << j;
         }
     }
 }
@@ -154,6 +155,19 @@ TEST(Calibration, GainCorrectionsAndImpedancesMatchEveryElectrode) {
 TEST(Calibration, EveryFaultEndsAProcedureWithItsCodeAndChangesNoMember) {
     CalibrationProbe<> probe(2);
     auto& api = probe.api;
+    // First what the generator's registers take: level "600" is code 11960.
+    ASSERT_EQ(api.tolmaren_generateDC("600") + api.tolmaren_generateSine(5, true, 3), 0u);
+    EXPECT_EQ(
+        std::vector<int>({probe.sim.headstageRegister(0x40), probe.sim.headstageRegister(0x41),
+                          probe.sim.headstageRegister(0x42), probe.sim.headstageRegister(0x43)}),
+        std::vector<int>({0x39, 0x2E, 0xB8, 5}));
+    int amplitude = 0, frequency = 0;
+    bool tenMillivolts = false;
+    std::string level;
+    DacControlStatusCode status = DacControlStatusCode::Off;
+    ASSERT_EQ(api.tolmaren_getDacControl(amplitude, frequency, tenMillivolts, level, status), 0u);
+    EXPECT_EQ(std::make_tuple(amplitude, frequency, tenMillivolts, level, status),
+              std::make_tuple(5, 3, true, std::string("600"), DacControlStatusCode::SineOutput));
     using Call = std::function<unsigned int()>;
     using tolmaren_sim::UartFault;
     const std::pair<std::string, Call> procedures[] = {
@@ -168,10 +182,6 @@ TEST(Calibration, EveryFaultEndsAProcedureWithItsCodeAndChangesNoMember) {
     const Call sine16 = [&] { return api.tolmaren_generateSine(16, false, 0); };
     const Call sine12 = [&] { return api.tolmaren_generateSine(0, false, 12); };
     const Call dacControl = [&] {
-        int amplitude, frequency;
-        bool tenMillivolts;
-        std::string level;
-        DacControlStatusCode status;
         return api.tolmaren_getDacControl(amplitude, frequency, tenMillivolts, level, status);
     };
     const Call pair16 = [&] { return api.tolmaren_ADCCalibration(16, 0, 0, 0, 0, 0, 0, 0, 0); };

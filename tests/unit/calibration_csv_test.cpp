@@ -106,6 +106,8 @@ TEST(CalibrationCsv, ReadersRefuseBadFilesAndThenChangeNothing) {
             << text;
     }
     FastCalibrationApi api; // never opened: the members are empty
+    std::vector<int> impedances;
+    EXPECT_EQ(api.tolmaren_getImpedanceMeasurement(impedances), 1u);
     EXPECT_EQ(api.tolmaren_readADCSlopeCalibrationFromCsv("missing.csv"), 1u);
     write("slope.csv", slopeFile("1", "2", "3"));
     EXPECT_EQ(api.tolmaren_readADCSlopeCalibrationFromCsv("slope.csv"), 0u);
