@@ -25,6 +25,9 @@ template <typename Api = FastCalibrationApi> struct CalibrationProbe {
         EXPECT_EQ(api.tolmaren_open(0), 0u);
     }
 
+    ~CalibrationProbe() { Diagnostics::redirect(diagnostics_); }
+
+    std::ostream* diagnostics_ = &Diagnostics::stream(); // restored for later tests
     ScopedWorkDir dir;
     tolmaren_sim::BasestationSimulator sim;
     Api api; // closes its links before the simulator stops
