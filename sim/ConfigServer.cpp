@@ -44,12 +44,14 @@ void ConfigServer::serve(int client) {
             hardware_.counters.droppedFrames += codec.droppedFrames() - droppedSoFar;
             droppedSoFar = codec.droppedFrames();
         }
-        for (const auto& frame : frames) {
-            const Outcome outcome = process(frame);
+        for (const auto& request : frames) {
+            const Outcome outcome = process(request);
             if (outcome.close) return;
             if (outcome.delayMs && stop.waitFor(outcome.delayMs)) return;
             if (!outcome.reply) continue;
-            if (!sendAll(client, HdlcCodec::encode(*outcome.reply))) return;
+            std::vector<uint8_t> reply = HdlcCodec::encode(*outcome.reply);
+            if (outcome.cutReply) reply.resize(reply.size() / 2);
+            if (!sendAll(client, reply) || outcome.cutReply) return;
             std::lock_guard<std::mutex> lock(mutex_);
             ++hardware_.counters.replies;
         }
@@ -93,6 +95,9 @@ ConfigServer::Outcome ConfigServer::process(const std::vector<uint8_t>& request)
         break;
     case ReplyFault::WrongSize:
         reply.push_back(0);
+        break;
+    case ReplyFault::CutReply:
+        outcome.cutReply = true;
         break;
     }
     outcome.reply = std::move(reply);

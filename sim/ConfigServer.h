@@ -38,6 +38,7 @@ private:
     // What to do after one request.
     struct Outcome {
         bool close = false;
+        bool cutReply = false; // close after half of the reply's frame
         std::optional<std::vector<uint8_t>> reply;
         unsigned int delayMs = 0;
     };

@@ -105,6 +105,16 @@ TEST_F(Simulator, ReplyFaultsReachTheRegisterStackAsItsExceptions) {
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_NE(printed.find("CRC error\n"), std::string::npos);
     EXPECT_NE(printed.find("Unknown command error\n"), std::string::npos);
+    // A reply after its time-out is dropped, not taken for the next read's:
+    // that of 0x0004 (1) does not return 0x0000's (4).
+    setFaults([](Faults& f) { f.reply = ReplyFault::LateReply; });
+    EXPECT_EQ(failure([&] { vci.vciRead(0x0000); }), "vciRead failed: No reply received");
+    sim->setFaults({});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(vci.vciRead(0x0004), 1u);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("dropped a reply of 12 bytes"),
+              std::string::npos);
+    EXPECT_EQ(vci.vciRead(0x0000), 4u);
 
     setFaults([](Faults& f) { f.closeAfterRequests = 1; });
     ASSERT_EQ(api->setupConfigLink(), 0u); // no reply is outstanding on a fresh link
@@ -113,6 +123,11 @@ TEST_F(Simulator, ReplyFaultsReachTheRegisterStackAsItsExceptions) {
     EXPECT_EQ(sim->registerValue(heartbeat), 1u) << "the request after the close is not run";
     ASSERT_EQ(api->setupConfigLink(), 0u);
     EXPECT_EQ(api->configLink_->vciRead(heartbeat), 1u) << "the fault fired once";
+    setFaults([](Faults& f) { f.reply = ReplyFault::CutReply; }); // the peer closes mid-frame
+    EXPECT_THROW(api->configLink_->vciWrite(heartbeat, 0), morvek::FileDescriptor::ReadError);
+    sim->setFaults({});
+    ASSERT_EQ(api->setupConfigLink(), 0u);
+    EXPECT_EQ(api->configLink_->vciRead(heartbeat), 0u) << "the write was executed";
 }
 
 } // namespace
