@@ -104,16 +104,15 @@ TEST(SimulatorData, StreamFaultsGiveTheirCodesAndACloseAndOpenRecover) {
             ++failed;
         return std::make_pair(failed, packet.ctrs[0][0]);
     };
-    using Reads = std::pair<unsigned int, uint32_t>;
-    EXPECT_EQ(next(), Reads(0, 0));
-    EXPECT_EQ(next(), Reads(11, 24)); // blocks 12 and 13, then 14 to 23 one at a time
-    EXPECT_EQ(next(), Reads(8, 48));  // blocks 36 to 40, then 41 to 47
+    EXPECT_EQ(next(), std::make_pair(0u, 0u));
+    EXPECT_EQ(next(), std::make_pair(11u, 24u)); // blocks 12 and 13, then 14 to 23 one by one
+    EXPECT_EQ(next(), std::make_pair(8u, 48u));  // blocks 36 to 40, then 41 to 47
     EXPECT_THROW(api.skipElectrodeData(1000), morvek::FileDescriptor::ReadError);
     ASSERT_EQ(api.connectData(true), 0u);
     EXPECT_EQ(api.skipElectrodeData(1000), 3u); // a second without data
     api.tolmaren_close();
     ASSERT_EQ(api.tolmaren_open(0), 0u);
-    EXPECT_EQ(next(), Reads(0, 0));
+    EXPECT_EQ(next(), std::make_pair(0u, 0u));
 }
 
 } // namespace
