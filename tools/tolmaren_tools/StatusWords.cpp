@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "tolmaren_tools/ToolError.h"
+#include "tolmaren_tools/StatusError.h"
 
 namespace tolmaren_tools {
 
@@ -90,6 +90,8 @@ const std::map<std::string, const Table*>& tables() {
     static const std::map<std::string, const Table*> byOperation = {
         {"tolmaren_open", &openCodes},
         {"tolmaren_readElectrodeData", &readCodes},
+        {"tolmaren_readADCData", &readCodes},
+        {"tolmaren_datamode", &guardCodes},
         {"tolmaren_startRecording", &guardCodes},
         {"tolmaren_stopRecording", &guardCodes},
         {"tolmaren_getHardwareVersion", &guardCodes},
@@ -101,6 +103,10 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_setStdb", &configurationCodes},
         {"tolmaren_setFilter", &configurationCodes},
         {"tolmaren_selectElectrode", &configurationCodes},
+        {"tolmaren_writeAllAPGains", &configurationCodes},
+        {"tolmaren_writeAllLFPGains", &configurationCodes},
+        {"tolmaren_writeAllStandby", &configurationCodes},
+        {"tolmaren_writeAllReferences", &configurationCodes},
         {"tolmaren_writeBaseRegister", &chainCodes},
         {"tolmaren_writeShankRegister", &chainCodes},
         {"tolmaren_writeTestRegister", &chainCodes},
@@ -132,7 +138,7 @@ std::string StatusWords::failure(const std::string& operation, unsigned int code
 }
 
 void StatusWords::check(const std::string& operation, unsigned int code) {
-    if (code != 0) throw ToolError(failure(operation, code));
+    if (code != 0) throw StatusError(operation, code, failure(operation, code));
 }
 
 } // namespace tolmaren_tools
