@@ -92,6 +92,7 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_readElectrodeData", &readCodes},
         {"tolmaren_readADCData", &readCodes},
         {"tolmaren_datamode", &guardCodes},
+        {"tolmaren_resetDatapath", &guardCodes},
         {"tolmaren_startRecording", &guardCodes},
         {"tolmaren_stopRecording", &guardCodes},
         {"tolmaren_getHardwareVersion", &guardCodes},

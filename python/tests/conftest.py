@@ -1,0 +1,19 @@
+# Fixtures of the Python module's tests. They run through ctest, which puts
+# the built module on PYTHONPATH and names the built command-line tool in
+# TOLMAREN_TOOL; the simulator binds the basestation's fixed ports.
+import os
+
+import pytest
+import tolmaren
+
+
+@pytest.fixture(scope="module")
+def station():
+    """An open probe of type 2 on a fast simulator, one per test module."""
+    with tolmaren.Simulator(probe_type=2, serial_number=77, seed=5), tolmaren.Basestation() as b:
+        yield b
+
+
+@pytest.fixture
+def tool():
+    return os.environ["TOLMAREN_TOOL"]
