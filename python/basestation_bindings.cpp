@@ -25,6 +25,7 @@ std::pair<int, int> version(const VersionNumber& v) {
 uint64_t packetsToRecord(std::optional<double> seconds, std::optional<uint64_t> packets) {
     if (seconds.has_value() == packets.has_value())
         throw py::value_error("give seconds or packets");
+    if (seconds && !(*seconds > 0)) throw py::value_error("seconds must be positive");
     const uint64_t count =
         packets ? *packets
                 : static_cast<uint64_t>(
@@ -96,7 +97,10 @@ void bindIdentity(py::class_<Basestation>& c) {
             [](Basestation& b, const std::optional<std::string>& path) {
                 const auto image =
                     b.call([](Api& a) { return tolmaren_tools::EepromImage::read(a); });
-                if (path) b.call([&](Api&) { tolmaren_tools::EepromImage::save(image, *path); });
+                if (path) {
+                    py::gil_scoped_release release;
+                    tolmaren_tools::EepromImage::save(image, *path);
+                }
                 return py::bytes(reinterpret_cast<const char*>(image.data()), image.size());
             },
             py::arg("path") = py::none(),

@@ -23,8 +23,9 @@ def test_configuration_and_its_errors(station):
     with pytest.raises(tolmaren.Error) as bad_gain:
         station.set_gain(0, 9, 0)
     assert (bad_gain.value.code, bad_gain.value.operation) == (3, "tolmaren_setGain")
-    with pytest.raises(ValueError):
-        station.record("never.bin", seconds=1, packets=5)
+    for wrong in ({"seconds": 1, "packets": 5}, {"seconds": -1}):
+        with pytest.raises(ValueError):
+            station.record("never.bin", **wrong)
 
     station.set_all_lfp_gains(2)
     station.set_reference(7, 1)
