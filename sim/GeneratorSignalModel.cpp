@@ -49,8 +49,10 @@ double GeneratorSignalModel::sineFactor(const ChannelSetup& channel,
     if (channel.electrode < 0) return 0;
     const auto electrode = static_cast<unsigned int>(channel.electrode);
     const double k = truth_.electrodeGain[electrode];
-    if (analogue.source == AnalogueSetup::Source::Bath)
-        return ProbeTruth::isReference(probeType_, electrode) ? 0 : k;
+    if (analogue.source == AnalogueSetup::Source::Bath) {
+        if (ProbeTruth::isReference(probeType_, electrode)) return 0;
+        return probeType_ == 1 ? k / type1BathDivisor : k;
+    }
     const double admittance = 1 / truth_.impedance[electrode] +
                               2 * pi * analogue.generator.frequency() * parallelCapacitance;
     return testCurrentPerVolt / admittance / k;

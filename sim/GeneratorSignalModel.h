@@ -18,6 +18,8 @@ namespace tolmaren_sim {
 // factor k (ProbeTruth), on top of the electrode noise of the neural model:
 //   code = 512 + round((k s(t) + noise) x gain x correction / 512 / (1.2 V / 1023))
 // with the gain of the channel's gain code and the basestation's correction.
+// A type 1 probe takes the bath through an attenuation of type1BathDivisor,
+// which the host's gain calibration undoes for that type.
 //
 // Impedance (mode 2): the sine drives a test current of amplitude
 // I = testCurrentPerVolt x peak into the electrode, whose impedance Z
@@ -35,6 +37,7 @@ public:
     static constexpr double parallelCapacitance = 0.7e-12; // farads
     static constexpr double impedanceNoiseCodes = 0.6;
     static constexpr double lfpBandEdge = 500; // hertz
+    static constexpr double type1BathDivisor = 2.1;
 
     GeneratorSignalModel(int probeType, const ProbeTruth& truth);
 
@@ -47,7 +50,8 @@ public:
 
 private:
     // Volts of the sine that the channel's electrode contributes per volt
-    // of the generator's sine: k in the bath, B / peak in impedance mode.
+    // of the generator's sine: k in the bath (k / 2.1 on probe type 1), B /
+    // peak in impedance mode.
     double sineFactor(const ChannelSetup& channel, const AnalogueSetup& analogue) const;
 
     int probeType_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "api/Test4Settings.h"
+#include "api/DacControlStatusCode.h"
 #include "api/VersionNumber.h"
 #include "config/AsicID.h"
 #include "config/BaseConfiguration.h"
@@ -182,10 +183,90 @@ public:
     void tolmaren_writeTestConfigurationToCsv(std::string file);
     // 0 read into the model; 1 the file does not open; 2 the chain is not
     // 7414 (base), 962/968 for probe type 2/3 (shank) or 18 (test) bits
-    // long, and the model is untouched.
+    // long, or a line is longer than 1 MiB, and the model is untouched.
     unsigned int tolmaren_readBaseConfigurationFromCsv(std::string file);
     unsigned int tolmaren_readShankConfigurationFromCsv(std::string file);
     unsigned int tolmaren_readTestConfigurationFromCsv(std::string file);
+
+    // --- calibration tables in CSV files ---
+    // Writers report nothing. A file that cannot be created is not written,
+    // and neither is a table whose member does not hold its 16 pairs or 32
+    // ADCs; the gain corrections are written as many as are held.
+    void tolmaren_writeADCSlopeCalibrationToCsv(std::string file);
+    void tolmaren_writeADCOffsetCalibrationToCsv(std::string file);
+    void tolmaren_writeComparatorCalibrationToCsv(std::string file);
+    void tolmaren_writeGainCorrectionCalibrationToCsv(std::string file);
+    // 0 read; 1 the file does not open; 2 a row is missing, has the wrong
+    // number of cells, or a line is longer than 1 MiB; 3 a cell holds no
+    // number or one outside its range (a negative gain factor included).
+    // The member is changed only on success, and is then sized to hold the
+    // full table (16 pairs, 32 ADCs, or the probe type's gain corrections;
+    // new entries zero). No calibration flag changes. A trailing carriage
+    // return on a line is ignored.
+    unsigned int tolmaren_readADCSlopeCalibrationFromCsv(std::string file);
+    unsigned int tolmaren_readADCOffsetCalibrationFromCsv(std::string file);
+    unsigned int tolmaren_readComparatorCalibrationFromCsv(std::string file);
+    unsigned int tolmaren_readGainCalibrationFromCsv(std::string file);
+
+    // --- headstage signal generator ---
+    // DC output on DAC channel A at one of the levels of dcLevelCodes_
+    // ("1.59", "150", ..., "1050", millivolts): 0 done, 1 reading register
+    // 0x40 failed, 2 a register write failed, 3 no such level (nothing
+    // written).
+    unsigned int tolmaren_generateDC(std::string level);
+    // A sine of amplitude (0 to 15) times 1 mV peak to peak, or times 10 mV
+    // with tenMillivoltSteps, at frequency setting 0 to 11 (1 Hz to 5 kHz),
+    // on DAC channel A: 0 done, 1 reading 0x40 failed, 2 a write failed, 3 an
+    // argument out of range (nothing written).
+    unsigned int tolmaren_generateSine(int amplitude, bool tenMillivoltSteps, int frequency);
+    // 0, or 1 when a register read fails or the DC code matches no level;
+    // the outputs found before a failure stay set.
+    unsigned int tolmaren_getDacControl(int& amplitude, int& frequency, bool& tenMillivoltSteps,
+                                        std::string& level, DacControlStatusCode& status);
+
+    // --- ADC calibration ---
+    // Each procedure drives DC levels with the signal generator, sweeps a
+    // setting of all pairs or ADCs, and stores what it chose in the
+    // calibration members (not on the probe) and a report file. Run them in
+    // the order slope, offset, comparator. Codes: 0 done, 1 setting the ASIC
+    // mode failed, 2 the base model refused a value, 3 writing a chain
+    // failed, 4 no open probe, 5 the generator failed, 6 skipping or reading
+    // ADC packets failed, 7 the datapath reset failed, 8 an earlier
+    // calibration's flag is not set or its member is not complete; the slope
+    // calibration also 9 when a pair found no slope code bringing its ADCs'
+    // gains nearer 1 than a gain of 0 would (every sum 2.0 or more: the ADCs
+    // do not follow the generator), and then stores nothing.
+    unsigned int tolmaren_calibrationStartupConfiguration();
+    unsigned int tolmaren_ADCSlopeCalibration(std::string file);
+    unsigned int tolmaren_ADCOffsetCalibration(std::string file);
+    unsigned int tolmaren_comparatorCalibration(std::string file);
+    // Sets one pair and its two ADCs in the base model and writes the base
+    // chain: the setter's code (1 pair out of range, 3 value out of range),
+    // 4 the chain write failed, else 0. The calibration members stay.
+    unsigned int tolmaren_ADCCalibration(unsigned char pair, unsigned char firstCompP,
+                                         unsigned char firstCompN, unsigned char secondCompP,
+                                         unsigned char secondCompN, unsigned char slope,
+                                         unsigned char fine, unsigned char coarse,
+                                         unsigned char cfix);
+
+    // --- gain calibration and impedance measurement ---
+    // Both expect the signal generator on a 1 kHz sine of 10 mV peak to peak
+    // (tolmaren_generateSine(10, false, 9)). The gain calibration records
+    // every electrode in recording mode at gain 50 and derives its gain
+    // correction (512 = 1.0), stored in the member only; corrections beyond
+    // 16383 (almost no signal) are stored as 16383, the most the EEPROM
+    // holds. The impedance measurement records every electrode in mode 2 and
+    // derives its impedance at 1 kHz with the stored corrections. Codes: 0
+    // done, 1 setting the ASIC mode failed, 2 the base model refused a value,
+    // 3 writing a chain failed, 4 no open probe, 6 skipping or reading
+    // electrode packets failed, 7 the datapath reset failed, 8 (gain) the ADC
+    // calibration is not complete, (impedance) no complete gain calibration,
+    // 10 connecting the electrodes failed, 11 writing the unit gain table to
+    // the basestation failed.
+    unsigned int tolmaren_gainCalibration(std::string file);
+    unsigned int tolmaren_impedanceMeasurement(std::string file);
+    // 1 when no measurement is held, else a copy of it in electrode order.
+    unsigned int tolmaren_getImpedanceMeasurement(std::vector<int>& impedances);
 
     // --- shift registers ---
     // Chains: 0 base, 1 shank, 2 test.
@@ -300,9 +381,34 @@ protected:
 
     // --- CSV files (helpers) ---
     void writeChainToCsv(std::string file, std::vector<bool>& chain);
-    // 1 when the file does not open; otherwise 0 and one bit per line, set
-    // only when the text before the line's first comma is exactly "1".
+    // 1 when the file does not open; 2 at a line longer than 1 MiB (never
+    // held whole); otherwise 0 and one bit per line, set only when the text
+    // before the line's first comma is exactly "1" (a carriage return
+    // ending the line is not part of it).
     unsigned int readChainFromCsv(std::string file, std::vector<bool>& chain);
+
+    // --- calibration CSV files (helpers) ---
+    // The cells of a line after its label: cut at every comma, the first
+    // cell dropped, empty cells kept, none after a trailing comma.
+    static void splitCsvLineIntoCells(std::string line, std::vector<std::string>& cells);
+    void addSlopeCalibrationValuesToFilestream(std::ofstream& out);
+    void addOffsetCalibrationValuesToFilestream(std::ofstream& out);
+    void addComparatorCalibrationValuesToFilestream(std::ofstream& out);
+    void addGainCalibrationValuesToFilestream(std::ofstream& out);
+    // The reports: the calibration table, then the measurements.
+    void writeSlopeCalibrationToCsv(float* slopes, std::string file);
+    void writeOffsetCalibrationToCsv(float* outputs, std::string file);
+    void writeComparatorCalibrationToCsv(double* percentages, std::string file);
+    void writeGainCalibrationToCsv(std::vector<double> amplitudes, std::string file);
+    void writeImpedancesToCsv(std::string file);
+
+    // --- calibrations (helpers) ---
+    // skipAdcData(3000), then one ADC packet read into each of `packets`:
+    // 6 when either fails.
+    unsigned int settleAndReadAdc(std::vector<AdcPacket>& packets);
+    // Sets the shank's even and odd external references and writes the
+    // shank chain on probe types 2 and 3 (logged): 3 when the write fails.
+    unsigned int setShankReferences(bool on);
 
     // --- configuration (helpers) ---
     // Writes the base chain with verification: 4 on failure.

@@ -1,5 +1,6 @@
 #include <fstream>
 
+#include "api/CsvLineReader.h"
 #include "api/Tolmaren_basestation_api.h"
 
 namespace {
@@ -23,14 +24,17 @@ unsigned int Tolmaren_basestation_api::readChainFromCsv(std::string file,
     std::ifstream in(file);
     if (!in.is_open()) return 1;
     chain.clear();
+    CsvLineReader lines(in);
     std::string line;
-    while (std::getline(in, line)) {
+    for (;;) {
+        const CsvLineReader::Result result = lines.next(line);
+        if (result == CsvLineReader::Result::End) return 0;
+        // No chain file has such a line; reading on would hold it whole.
+        if (result == CsvLineReader::Result::TooLong) return 2;
         // Only a cell of exactly "1" is a set bit; "0", " 1", "true" and an
         // empty cell all read as clear.
-        const std::string cell = line.substr(0, line.find(','));
-        chain.push_back(cell == "1");
+        chain.push_back(line.compare(0, line.find(','), "1") == 0);
     }
-    return 0;
 }
 
 void Tolmaren_basestation_api::tolmaren_writeBaseConfigurationToCsv(std::string file) {

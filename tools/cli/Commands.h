@@ -15,6 +15,7 @@ void addExportCommand(CLI::App& app, Invocation& invocation);
 void addPlotCommand(CLI::App& app, Invocation& invocation);
 void addEepromCommand(CLI::App& app, Invocation& invocation);
 void addSelftestCommand(CLI::App& app, Invocation& invocation);
+void addCalibrateCommand(CLI::App& app, Invocation& invocation);
 
 // The --sim flag of a command that talks to a basestation.
 void addSimulatorFlag(CLI::App& command, Invocation& invocation);

@@ -19,12 +19,25 @@ constexpr const char* nothingListens =
 
 } // namespace
 
-ProbeSession::ProbeSession(const Invocation& invocation) {
+ProbeSession::ProbeSession(const Invocation& invocation) : api_(&own_.emplace()) {
+    open(invocation);
+}
+
+ProbeSession::ProbeSession(const Invocation& invocation, Tolmaren_basestation_api& api)
+    : api_(&api) {
+    open(invocation);
+}
+
+ProbeSession::~ProbeSession() {
+    api_->tolmaren_close();
+}
+
+void ProbeSession::open(const Invocation& invocation) {
     if (!invocation.verbose) Diagnostics::redirect(nullptr);
     if (invocation.simulator) startSimulator(invocation);
     unsigned int status;
     try {
-        status = api_.tolmaren_open(0);
+        status = api_->tolmaren_open(0);
     } catch (const std::exception& e) {
         throw ToolError(std::string("tolmaren_open failed: the basestation did not answer "
                                     "properly (") +

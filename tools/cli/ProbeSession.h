@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "api/Tolmaren_basestation_api.h"
 #include "cli/Invocation.h"
@@ -14,12 +15,20 @@ public:
     // Throws ToolError when the simulator's options are bad, it cannot start,
     // or the open fails.
     explicit ProbeSession(const Invocation& invocation);
+    // The same with the caller's facade (one that watches the replaceable
+    // operations), which must outlive the session.
+    ProbeSession(const Invocation& invocation, Tolmaren_basestation_api& api);
+    ~ProbeSession();
+    ProbeSession(const ProbeSession&) = delete;
+    ProbeSession& operator=(const ProbeSession&) = delete;
 
-    Tolmaren_basestation_api& api() { return api_; }
+    Tolmaren_basestation_api& api() { return *api_; }
 
 private:
+    void open(const Invocation& invocation);
     void startSimulator(const Invocation& invocation);
 
     std::unique_ptr<tolmaren_sim::BasestationSimulator> simulator_;
-    Tolmaren_basestation_api api_;
+    std::optional<Tolmaren_basestation_api> own_;
+    Tolmaren_basestation_api* api_;
 };

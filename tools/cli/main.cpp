@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     addPlotCommand(app, invocation);
     addEepromCommand(app, invocation);
     addSelftestCommand(app, invocation);
+    addCalibrateCommand(app, invocation);
 
     const auto& simulatorArguments = invocation.simulatorArguments;
     if (std::count(simulatorArguments.begin(), simulatorArguments.end(), "--help") +

@@ -86,6 +86,52 @@ const Table datapathCodes = {
     {5, "a self test 9 result (4 to 7) reports an error"},
 };
 
+const Table calibrationEepromCodes = [] {
+    Table codes = eepromCodes;
+    codes[11] = "the calibration table does not have the size this probe type needs";
+    return codes;
+}();
+
+const Table adcCalibrationCodes = {
+    {1, "setting the ASIC mode failed"},
+    {2, "the base configuration model refused a value"},
+    {3, "writing a configuration chain to the probe failed"},
+    {4, "no probe is open"},
+    {5, "the signal generator did not take the DC level"},
+    {6, "skipping or reading ADC packets failed"},
+    {7, "the datapath reset failed"},
+    {8, "an earlier calibration is missing (slope, offset and comparator run in this order)"},
+    {9, "no slope code brought a pair's gains near 1: do the ADCs see the signal generator?"},
+};
+
+const Table gainCalibrationCodes = {
+    {1, "setting the ASIC mode failed"},
+    {2, "the base configuration model refused a value"},
+    {3, "writing a configuration chain to the probe failed"},
+    {4, "no probe is open"},
+    {6, "skipping or reading electrode packets failed"},
+    {7, "the datapath reset failed"},
+    {8, "the ADC calibration is incomplete"},
+    {10, "connecting the electrodes failed"},
+    {11, "writing the unit gain table to the basestation failed"},
+};
+
+const Table impedanceCodes = {
+    {1, "setting the ASIC mode failed"},
+    {3, "writing the shank chain failed"},
+    {4, "no probe is open"},
+    {6, "reading electrode packets failed"},
+    {7, "the datapath reset failed"},
+    {8, "no gain calibration is held"},
+    {10, "connecting the electrodes failed"},
+};
+
+const Table generatorCodes = {
+    {1, "reading the signal generator's control register failed"},
+    {2, "writing a signal generator register failed"},
+    {3, "the signal generator has no such level or setting"},
+};
+
 const std::map<std::string, const Table*>& tables() {
     static const std::map<std::string, const Table*> byOperation = {
         {"tolmaren_open", &openCodes},
@@ -118,6 +164,16 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_writeId", &eepromCodes},
         {"tolmaren_readEeprom", &eepromCodes},
         {"tolmaren_checkBasestationDatapath", &datapathCodes},
+        {"tolmaren_ADCSlopeCalibration", &adcCalibrationCodes},
+        {"tolmaren_ADCOffsetCalibration", &adcCalibrationCodes},
+        {"tolmaren_comparatorCalibration", &adcCalibrationCodes},
+        {"tolmaren_gainCalibration", &gainCalibrationCodes},
+        {"tolmaren_impedanceMeasurement", &impedanceCodes},
+        {"tolmaren_generateSine", &generatorCodes},
+        {"tolmaren_writeADCCalibration", &calibrationEepromCodes},
+        {"tolmaren_writeGainCorrection", &calibrationEepromCodes},
+        {"tolmaren_readADCCalibration", &calibrationEepromCodes},
+        {"tolmaren_readGainCorrection", &calibrationEepromCodes},
     };
     return byOperation;
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "common/FastCalibrationApi.h"
+#include "common/ScopedWorkDir.h"
+#include "link/Diagnostics.h"
+#include "sim/BasestationSimulator.h"
+
+// An opened probe of the type and seed on the simulator at the fixed ports
+// in fast pacing, driven by the facade of the CI sweeps or one derived from
+// it. Needs the port lock of the sim tier.
+template <typename Api = FastCalibrationApi> struct CalibrationProbe {
+    explicit CalibrationProbe(int type, uint64_t seed = 1)
+        : sim([&] {
+              tolmaren_sim::SimulatorOptions o;
+              o.probeType = type;
+              o.seed = seed;
+              o.data.pacing = tolmaren_sim::DataPacing::Fast;
+              return o;
+          }()) {
+        Diagnostics::redirect(nullptr); // a line at every reconnection otherwise
+        sim.start();
+        api.tolmaren_startLog();
+        EXPECT_EQ(api.tolmaren_open(0), 0u);
+    }
+
+    ~CalibrationProbe() { Diagnostics::redirect(diagnostics_); }
+
+    std::ostream* diagnostics_ = &Diagnostics::stream(); // restored for later tests
+    ScopedWorkDir dir;
+    tolmaren_sim::BasestationSimulator sim;
+    Api api; // closes its links before the simulator stops
+};
