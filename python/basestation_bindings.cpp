@@ -352,4 +352,5 @@ void bindBasestation(py::module_& module) {
     bindConfiguration(c);
     bindReading(c);
     bindSelfTests(module, c);
+    bindCalibrations(c);
 }

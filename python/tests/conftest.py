@@ -8,9 +8,12 @@ import tolmaren
 
 
 @pytest.fixture(scope="module")
-def station():
-    """An open probe of type 2 on a fast simulator, one per test module."""
-    with tolmaren.Simulator(probe_type=2, serial_number=77, seed=5), tolmaren.Basestation() as b:
+def station(request):
+    """An open probe on a fast simulator, one per test module: of the type
+    the module's PROBE_TYPE gives, else 2."""
+    probe_type = getattr(request.module, "PROBE_TYPE", 2)
+    with tolmaren.Simulator(probe_type=probe_type, serial_number=77, seed=5), \
+            tolmaren.Basestation() as b:
         yield b
 
 

@@ -1,5 +1,6 @@
-# Data from the live stream and from recordings: the module's arrays against
-# the library's own decoder, its recording against the tool's files.
+# Data from the live stream and from recordings, on a probe of type 2: the
+# module's arrays against the library's own decoder, its recording against
+# the tool's files; and the configuration calls.
 import json
 import os
 import signal
@@ -90,3 +91,21 @@ def test_ctrl_c_keeps_a_complete_recording(station, tmp_path):
     assert sidecar["recorded"]["interrupted"]
     assert path.stat().st_size == sidecar["recorded"]["packets"] * 12 * 612 > 0
     assert not list(tmp_path.glob("*.part"))
+
+
+# Last: the settings stay changed.
+def test_configuration_and_its_errors(station):
+    with pytest.raises(tolmaren.Error) as bad_gain:
+        station.set_gain(0, 9, 0)
+    assert (bad_gain.value.code, bad_gain.value.operation) == (3, "tolmaren_setGain")
+    for wrong in ({"seconds": 1, "packets": 5}, {"seconds": -1}):
+        with pytest.raises(ValueError):
+            station.record("never.bin", **wrong)
+
+    station.set_all_lfp_gains(2)
+    station.set_reference(7, 1)
+    station.set_standby(8, True)
+    assert station.select_bank(2) == "channels 192 to 383 have no electrode in bank 2 and record none"
+    settings = station.settings()["settings"]["channels"]
+    assert settings["lfp_gain_code"][0] == 2 and settings["reference"][7] == 1
+    assert settings["standby"][8] and settings["electrode"][191] == 959 and settings["bank"][192] is None

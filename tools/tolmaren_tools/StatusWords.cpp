@@ -132,6 +132,8 @@ const Table generatorCodes = {
     {3, "the signal generator has no such level or setting"},
 };
 
+const Table applyCodes = {{1, "reading the calibration from the EEPROM or applying it failed"}};
+
 const std::map<std::string, const Table*>& tables() {
     static const std::map<std::string, const Table*> byOperation = {
         {"tolmaren_open", &openCodes},
@@ -174,6 +176,8 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_writeGainCorrection", &calibrationEepromCodes},
         {"tolmaren_readADCCalibration", &calibrationEepromCodes},
         {"tolmaren_readGainCorrection", &calibrationEepromCodes},
+        {"tolmaren_applyAdcCalibrationFromEeprom", &applyCodes},
+        {"tolmaren_applyGainCalibrationFromEeprom", &applyCodes},
     };
     return byOperation;
 }
