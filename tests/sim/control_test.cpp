@@ -143,8 +143,9 @@ TEST_F(Control, DatapathResetFlushesWhileHeldAndSoftwareStartRestarts) {
 
 TEST_F(Control, UartTransactionCodes) {
     std::vector<unsigned char> one(1), two(2);
-    EXPECT_EQ(api->tolmaren_writeUart(0x40, 0x42, {0x5A}), 0u);
+    EXPECT_EQ(api->tolmaren_headstageWriteRegister(0x42, 0x5A), 0u);
     EXPECT_EQ(sim->headstageRegister(0x42), 0x5A);
+    EXPECT_EQ(count(log(), "tolmaren_headstageWriteRegister(42, 5a) called\n"), 1u);
     EXPECT_EQ(api->tolmaren_readUart(0x40, 0x42, one), 0u);
     EXPECT_EQ(one[0], 0x5A);
 

@@ -102,9 +102,11 @@ TEST(Facade, LogIsUnbufferedTruncatedAndOnlyWrittenOnceStarted) {
     Tolmaren_basestation_api api;
     api.tolmaren_startLog();
     api.tolmaren_close();
+    api.tolmaren_getAPIVersion();
     EXPECT_EQ(dir.readFile("api_log.txt"), "tolmaren_close() called\ndata link disConnected\n"
                                            "configuration link disConnected\n"
-                                           "api datamodel_ member deleted\n");
+                                           "api datamodel_ member deleted\n"
+                                           "tolmaren_getAPIVersion() called\n-> {4, 1}\n");
 }
 
 // A facade opened for playback on an empty recording: the register space is

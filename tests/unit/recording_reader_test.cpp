@@ -55,7 +55,7 @@ TEST(RecordingReader, DropsOnlyTheDamagedPacketsAndCountsGaps) {
         statistics.add(*packet);
         for (unsigned int b = 0; b < 12; ++b) {
             const unsigned int n = 12 * p + b;
-            EXPECT_EQ(packet->counter[b], blockCounter(p, b));
+            EXPECT_EQ(packet->counter[b][0], blockCounter(p, b));
             EXPECT_EQ(packet->synchronization[b], StreamBuilder::sync(n));
             EXPECT_EQ(packet->startTrigger[b], StreamBuilder::trigger(n));
             for (unsigned int c = 0; c < 384; ++c)

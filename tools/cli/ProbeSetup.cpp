@@ -1,19 +1,14 @@
 #include "cli/ProbeSetup.h"
 
+#include "tolmaren_tools/BankSelection.h"
 #include "tolmaren_tools/ProbeLayout.h"
 #include "tolmaren_tools/StatusWords.h"
 #include "tolmaren_tools/ToolError.h"
 
+using tolmaren_tools::BankSelection;
 using tolmaren_tools::ProbeLayout;
 using tolmaren_tools::StatusWords;
 using tolmaren_tools::ToolError;
-
-namespace {
-
-constexpr int disconnected = 255;
-constexpr unsigned int noElectrodeInBank = 3;
-
-} // namespace
 
 void ProbeSetup::addOptions(CLI::App& command) {
     command.add_option("--base-chain", baseChainFile_, "Base chain CSV file to write first")
@@ -75,7 +70,8 @@ std::vector<std::string> ProbeSetup::apply(Tolmaren_basestation_api& api) const 
     }
     std::vector<std::string> notes;
     if (bank_ && type >= 2) {
-        notes = applyBank(api);
+        const std::string note = BankSelection::apply(api, *bank_);
+        if (!note.empty()) notes.push_back(note);
         shankChanged = true;
     }
     // The filter is set with a base chain write of its own, which also
@@ -98,21 +94,4 @@ void ProbeSetup::applyGains(Tolmaren_basestation_api& api) const {
                            api.tolmaren_setGain(static_cast<int>(c),
                                                 apGain_.value_or(current[c].apGain),
                                                 lfpGain_.value_or(current[c].lfpGain), false));
-}
-
-std::vector<std::string> ProbeSetup::applyBank(Tolmaren_basestation_api& api) const {
-    // Higher banks do not reach every channel; those are left without one.
-    unsigned int first = 0, count = 0;
-    for (unsigned int c = 0; c < ProbeLayout::channelsInUse(api.tolmaren_getOption()); ++c) {
-        const int channel = static_cast<int>(c);
-        unsigned int status = api.tolmaren_selectElectrode(channel, *bank_, false);
-        if (status == noElectrodeInBank) {
-            if (count++ == 0) first = c;
-            status = api.tolmaren_selectElectrode(channel, disconnected, false);
-        }
-        StatusWords::check("tolmaren_selectElectrode", status);
-    }
-    if (count == 0) return {};
-    return {"channels " + std::to_string(first) + " to " + std::to_string(first + count - 1) +
-            " have no electrode in bank " + std::to_string(*bank_) + " and record none"};
 }

@@ -20,7 +20,6 @@ public:
 
 private:
     void applyGains(Tolmaren_basestation_api& api) const;
-    std::vector<std::string> applyBank(Tolmaren_basestation_api& api) const;
 
     std::string baseChainFile_;
     std::string shankChainFile_;

@@ -10,28 +10,15 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
-#include "tolmaren_tools/PendingFile.h"
+#include "tolmaren_tools/Calibrations.h"
 #include "tolmaren_tools/StatusWords.h"
 
+using tolmaren_tools::Calibrations;
 using tolmaren_tools::StatusWords;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// Packets each sweep reads, settling included: every datapath reset is
-// followed by 3000 skipped ADC packets (75000 electrode packets in the gain
-// calibration) and the packets analysed.
-constexpr double slopePackets = 128 * 10 * 3001.0;
-constexpr double offsetPackets = 16 * 3001.0;
-constexpr double comparatorPackets = 31 * 3770.0;
-constexpr double gainPacketsPerBank = 75000 + 2731.0;
-constexpr double impedancePacketsPerBank = 109;
-
-// The sine that the gain calibration and the impedance measurement need:
-// 10 mV peak to peak (amplitude 10 in 1 mV steps) at 1 kHz (setting 9).
-constexpr int sineAmplitude = 10;
-constexpr int sineFrequency = 9;
 
 struct CalibrateOptions {
     std::string outputDir = ".";
@@ -81,9 +68,17 @@ private:
     Clock::time_point nextDraw_;
 };
 
-// The facade as the library has it, but every packet read moves the bar.
-class WatchedApi : public Tolmaren_basestation_api {
+// The facade as the library has it, but every packet read moves the bar of
+// the sweep that runs.
+class WatchedApi : public Tolmaren_basestation_api, public Calibrations::Observer {
 public:
+    void sweepStarted(const std::string& name, double packets) override {
+        bar.start(name, packets);
+    }
+    void sweepFinished(bool succeeded, const std::string& report) override {
+        bar.finish();
+        if (succeeded) std::printf("report %s\n", report.c_str());
+    }
     unsigned int tolmaren_readADCData(AdcPacket& packet) override {
         bar.advance();
         return Tolmaren_basestation_api::tolmaren_readADCData(packet);
@@ -96,30 +91,9 @@ public:
     SweepBar bar;
 };
 
-// Runs one procedure under its bar, its report written under a temporary
-// name and kept only on success.
-template <typename Procedure>
-void sweep(WatchedApi& api, const std::string& operation, const std::string& name, double packets,
-           const std::string& report, Procedure procedure) {
-    tolmaren_tools::PendingFile file(report);
-    api.bar.start(name, packets);
-    const unsigned int status = procedure(file.temporaryPath());
-    api.bar.finish();
-    StatusWords::check(operation, status);
-    file.commit();
-    std::printf("report %s\n", report.c_str());
-}
-
-unsigned int bankCount(Tolmaren_basestation_api& api) {
-    const int type = api.tolmaren_getOption();
-    return type == 3 ? 4 : type == 2 ? 3 : 1;
-}
-
-void printAdcTable(Tolmaren_basestation_api& api) {
-    std::vector<adcPairCommon> pairs;
-    std::vector<adcComp> comps;
-    api.tolmaren_getADCPairCommonCalibration(pairs);
-    api.tolmaren_getADCCompCalibration(comps);
+void printAdcTable(const Calibrations::AdcSettings& settings) {
+    const std::vector<adcPairCommon>& pairs = settings.pairs;
+    const std::vector<adcComp>& comps = settings.comparators;
     std::printf("pair  ADCs      slope coarse fine  code  cfix  compP/compN\n");
     for (unsigned int p = 0; p < pairs.size(); ++p) {
         const unsigned int a = 4 * (p / 2) + p % 2; // first ADC, counted from 0
@@ -142,16 +116,7 @@ void printSpread(const char* what, std::vector<Value> values, double scale, cons
 }
 
 void calibrateAdc(WatchedApi& api, const CalibrateOptions& options) {
-    const std::string dir = options.outputDir + "/";
-    sweep(api, "tolmaren_ADCSlopeCalibration", "slope sweep", slopePackets, dir + "adc_slope.csv",
-          [&](const std::string& f) { return api.tolmaren_ADCSlopeCalibration(f); });
-    sweep(api, "tolmaren_ADCOffsetCalibration", "offset sweep", offsetPackets,
-          dir + "adc_offset.csv",
-          [&](const std::string& f) { return api.tolmaren_ADCOffsetCalibration(f); });
-    sweep(api, "tolmaren_comparatorCalibration", "comparator sweep", comparatorPackets,
-          dir + "adc_comparator.csv",
-          [&](const std::string& f) { return api.tolmaren_comparatorCalibration(f); });
-    printAdcTable(api);
+    printAdcTable(Calibrations::adc(api, options.outputDir, &api));
     if (options.store) {
         StatusWords::check("tolmaren_writeADCCalibration", api.tolmaren_writeADCCalibration());
         std::printf("stored the ADC calibration in the EEPROM\n");
@@ -159,13 +124,8 @@ void calibrateAdc(WatchedApi& api, const CalibrateOptions& options) {
 }
 
 void calibrateGain(WatchedApi& api, const CalibrateOptions& options) {
-    StatusWords::check("tolmaren_generateSine",
-                       api.tolmaren_generateSine(sineAmplitude, false, sineFrequency));
-    sweep(api, "tolmaren_gainCalibration", "gain sweep", bankCount(api) * gainPacketsPerBank,
-          options.outputDir + "/gain.csv",
-          [&](const std::string& f) { return api.tolmaren_gainCalibration(f); });
-    std::vector<unsigned short> corrections;
-    api.tolmaren_getGainCorrectionCalibration(corrections);
+    const std::vector<unsigned short> corrections =
+        Calibrations::gain(api, options.outputDir, &api);
     printSpread("gain correction", corrections, 1.0 / 512, "");
     if (options.store) {
         std::printf("storing %zu gain corrections in the EEPROM (10 ms each)\n",
@@ -176,13 +136,7 @@ void calibrateGain(WatchedApi& api, const CalibrateOptions& options) {
 }
 
 void measureImpedance(WatchedApi& api, const CalibrateOptions& options) {
-    StatusWords::check("tolmaren_generateSine",
-                       api.tolmaren_generateSine(sineAmplitude, false, sineFrequency));
-    sweep(api, "tolmaren_impedanceMeasurement", "impedance sweep",
-          bankCount(api) * impedancePacketsPerBank, options.outputDir + "/impedance.csv",
-          [&](const std::string& f) { return api.tolmaren_impedanceMeasurement(f); });
-    std::vector<int> impedances;
-    api.tolmaren_getImpedanceMeasurement(impedances);
+    const std::vector<int> impedances = Calibrations::impedance(api, options.outputDir, &api);
     const auto open = std::count(impedances.begin(), impedances.end(), INT_MAX);
     printSpread("impedance at 1 kHz", impedances, 1e-6, "MOhm");
     if (open > 0)

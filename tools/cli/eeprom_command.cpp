@@ -1,21 +1,19 @@
 // tolmaren eeprom {read-id,write-id,dump}: the probe identity and the
 // contents of the headstage's EEPROM.
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <vector>
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
-#include "tolmaren_tools/PendingFile.h"
+#include "tolmaren_tools/EepromImage.h"
 #include "tolmaren_tools/StatusWords.h"
-#include "tolmaren_tools/ToolError.h"
 
+using tolmaren_tools::EepromImage;
 using tolmaren_tools::StatusWords;
 
 namespace {
 
-constexpr unsigned int eepromBytes = 2048;
 constexpr unsigned int bytesPerLine = 16;
 
 struct EepromOptions {
@@ -43,21 +41,14 @@ void writeId(const Invocation& invocation, const EepromOptions& options) {
 
 void dump(const Invocation& invocation, const EepromOptions& options) {
     ProbeSession session(invocation);
-    std::vector<unsigned char> bytes(eepromBytes);
-    for (unsigned int address = 0; address < eepromBytes; ++address)
-        StatusWords::check("tolmaren_readEeprom", session.api().tolmaren_readEeprom(
-                                                      static_cast<short>(address), bytes[address]));
+    const std::vector<unsigned char> bytes = EepromImage::read(session.api());
     if (!options.output.empty()) {
-        tolmaren_tools::PendingFile file(options.output);
-        std::ofstream out(file.temporaryPath(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), eepromBytes);
-        out.close();
-        if (!out) throw tolmaren_tools::ToolError("cannot write " + file.temporaryPath());
-        file.commit();
-        std::printf("wrote the %u EEPROM bytes to %s\n", eepromBytes, options.output.c_str());
+        EepromImage::save(bytes, options.output);
+        std::printf("wrote the %u EEPROM bytes to %s\n", EepromImage::bytes,
+                    options.output.c_str());
         return;
     }
-    for (unsigned int line = 0; line < eepromBytes; line += bytesPerLine) {
+    for (unsigned int line = 0; line < EepromImage::bytes; line += bytesPerLine) {
         std::printf("%04x ", line);
         for (unsigned int i = 0; i < bytesPerLine; ++i)
             std::printf(" %02x", bytes[line + i]);

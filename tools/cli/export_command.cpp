@@ -1,10 +1,11 @@
 // tolmaren export FILE OUTDIR: the recording as spike sorters read it.
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 #include "cli/Commands.h"
-#include "cli/RecordingSettings.h"
 #include "tolmaren_tools/Exporter.h"
+#include "tolmaren_tools/RecordingSettings.h"
 
 using tolmaren_tools::Exporter;
 
@@ -17,7 +18,7 @@ struct ExportOptions {
 
 void exportRecording(const ExportOptions& options) {
     tolmaren_tools::RecordingReader reader(options.file);
-    const RecordingSettings settings = RecordingSettings::load(options.file);
+    const auto settings = tolmaren_tools::RecordingSettings::load(options.file, std::cerr);
     const auto result =
         Exporter::run(reader, options.file, options.outDir, settings.info, settings.assumed);
     std::printf("%s: %llu packets, %llu AP and %llu LFP samples of 384 channels, "

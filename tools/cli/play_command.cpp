@@ -1,12 +1,13 @@
 // tolmaren play FILE: decodes a recording and prints per-channel statistics
 // in microvolts at the probe's input.
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 #include "cli/Commands.h"
-#include "cli/RecordingSettings.h"
 #include "tolmaren_tools/ChannelStatistics.h"
 #include "tolmaren_tools/RecordingReader.h"
+#include "tolmaren_tools/RecordingSettings.h"
 
 using tolmaren_tools::ChannelStatistics;
 using tolmaren_tools::CodePacket;
@@ -23,7 +24,7 @@ void printBand(const ChannelStatistics::Band& band, double microvoltsPerCode) {
 
 void play(const std::string& file) {
     tolmaren_tools::RecordingReader reader(file);
-    const RecordingSettings settings = RecordingSettings::load(file);
+    const auto settings = tolmaren_tools::RecordingSettings::load(file, std::cerr);
     const RecordingInfo& info = settings.info;
     ChannelStatistics statistics;
     auto packet = std::make_unique<CodePacket>();

@@ -1,12 +1,13 @@
 // tolmaren plot FILE OUT.png: a picture of a stretch of recording.
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 #include "cli/Commands.h"
 #include "cli/RecordingPicture.h"
-#include "cli/RecordingSettings.h"
 #include "tolmaren_tools/RecordingReader.h"
+#include "tolmaren_tools/RecordingSettings.h"
 #include "tolmaren_tools/ToolError.h"
 
 using tolmaren_tools::CodePacket;
@@ -26,7 +27,7 @@ struct PlotOptions {
 
 void plot(const PlotOptions& options) {
     tolmaren_tools::RecordingReader reader(options.file);
-    const RecordingSettings settings = RecordingSettings::load(options.file);
+    const auto settings = tolmaren_tools::RecordingSettings::load(options.file, std::cerr);
     const auto first =
         static_cast<uint64_t>(std::llround(options.start * RecordingInfo::lfpSampleRateHz));
     if (first >= reader.packetCapacity())

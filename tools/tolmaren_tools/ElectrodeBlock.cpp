@@ -18,6 +18,7 @@ constexpr unsigned int apOffset = 100;
 constexpr unsigned int apWords = 128;
 constexpr uint32_t markerBits = 0xC0000000u;
 constexpr uint32_t codeMask = 0x3FF;
+constexpr uint32_t counterMask = 0xFFFFFF;
 
 uint32_t word(const unsigned char* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
@@ -58,7 +59,7 @@ bool ElectrodeBlock::decode(const unsigned char* block, unsigned int place, Code
 
     const uint32_t counter = word(block + counter0Offset);
     if (!isCounter(counter)) return false;
-    packet.counter[place] = counter & 0xFFFFFF;
+    packet.counter[place][0] = counter & counterMask;
 
     // LFP code v carries channel 24 (v div 2) + 2 place + (v mod 2): block b
     // holds channels 2b and 2b+1 of every group of 24.
@@ -72,8 +73,11 @@ bool ElectrodeBlock::decode(const unsigned char* block, unsigned int place, Code
                 static_cast<uint16_t>((w >> (10 * i)) & codeMask);
         }
     }
-    for (unsigned int k = 0; k < counterWords; ++k)
-        if (!isCounter(word(block + countersOffset + 4 * k))) return false;
+    for (unsigned int k = 0; k < counterWords; ++k) {
+        const uint32_t slot = word(block + countersOffset + 4 * k);
+        if (!isCounter(slot)) return false;
+        packet.counter[place][k + 1] = slot & counterMask;
+    }
 
     markers |= decodeApWords(block + apOffset, packet.ap[place]);
     return (markers & markerBits) == 0;

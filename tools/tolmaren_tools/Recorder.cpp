@@ -34,7 +34,7 @@ std::string now() {
 
 Recorder::Recorder(Tolmaren_basestation_api& api, const std::string& path, RecordingInfo settings)
     : api_(api), info_(std::move(settings)), recording_(path), sidecar_(Sidecar::pathFor(path)),
-      packet_(std::make_unique<ElectrodePacket>()) {
+      reader_(api) {
     // The facade reports no file that fails to open, so try it first.
     if (!std::ofstream(recording_.temporaryPath(), std::ios::binary | std::ios::trunc))
         throw ToolError("cannot write " + recording_.temporaryPath());
@@ -46,28 +46,6 @@ Recorder::Recorder(Tolmaren_basestation_api& api, const std::string& path, Recor
 
 Recorder::~Recorder() {
     if (recordingActive_) api_.tolmaren_stopRecording();
-}
-
-void Recorder::readPacket() {
-    const unsigned int status = api_.tolmaren_readElectrodeData(*packet_);
-    if (status == 0) {
-        failuresInARow_ = 0;
-        ++counts_.packets;
-        for (unsigned int b = 0; b < CodePacket::blocks; ++b)
-            continuity_.next(packet_->ctrs[b][0]);
-        return;
-    }
-    if (status != 4) throw ToolError(StatusWords::failure("tolmaren_readElectrodeData", status));
-    ++counts_.decodeErrors;
-    if (++failuresInARow_ == failureLimit)
-        throw ToolError("the data stream is lost: " + std::to_string(failureLimit) +
-                        " packets in a row failed to decode");
-}
-
-StreamCounts Recorder::counts() const {
-    StreamCounts counts = counts_;
-    counts.counterGaps = continuity_.gaps();
-    return counts;
 }
 
 RecordingInfo Recorder::finish(bool interrupted) {

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "api/Tolmaren_basestation_api.h"
-#include "tolmaren_tools/CounterContinuity.h"
+#include "tolmaren_tools/LiveReader.h"
 #include "tolmaren_tools/PendingFile.h"
 #include "tolmaren_tools/RecordingInfo.h"
-#include "tolmaren_tools/RecordingReader.h"
 
 namespace tolmaren_tools {
 
@@ -17,9 +15,6 @@ namespace tolmaren_tools {
 // a recorder destroyed before that leaves nothing behind.
 class Recorder {
 public:
-    // Reads that fail in a row before the stream counts as lost: one second.
-    static constexpr unsigned int failureLimit = 2500;
-
     // `settings` describes the probe as it records (see ProbeSnapshot).
     // Throws ToolError when the file cannot be written.
     Recorder(Tolmaren_basestation_api& api, const std::string& path, RecordingInfo settings);
@@ -27,11 +22,10 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Reads one packet; one that fails its checks counts as a decode error.
-    // Throws ToolError when no data came within the library's 1-s time-out,
-    // or when failureLimit reads fail in a row.
-    void readPacket();
-    StreamCounts counts() const;
+    // Reads the next packet that decodes (valid until the next call),
+    // counting those that fail their checks; throws as LiveReader::next().
+    const ElectrodePacket& readPacket() { return reader_.next(); }
+    StreamCounts counts() const { return reader_.counts(); }
 
     // Stops recording, writes the sidecar, puts both in place; returns what
     // the sidecar holds. `interrupted`: the user stopped the recording early.
@@ -42,10 +36,7 @@ private:
     RecordingInfo info_;
     PendingFile recording_;
     PendingFile sidecar_;
-    std::unique_ptr<ElectrodePacket> packet_;
-    StreamCounts counts_;
-    CounterContinuity continuity_;
-    unsigned int failuresInARow_ = 0;
+    LiveReader reader_;
     bool recordingActive_ = false;
 };
 

@@ -66,7 +66,7 @@ bool RecordingReader::next(CodePacket& packet) {
     unsigned int place = 0;
     while (const unsigned char* block = nextBlock()) {
         if (ElectrodeBlock::decode(block, place, packet)) {
-            continuity_.next(packet.counter[place]);
+            continuity_.next(packet.counter[place][0]);
             if (++place == CodePacket::blocks) {
                 ++counts_.packets;
                 return true;
@@ -78,7 +78,7 @@ bool RecordingReader::next(CodePacket& packet) {
         const bool insidePacket = place != 0;
         place = 0;
         if (insidePacket && ElectrodeBlock::decode(block, 0, packet)) {
-            continuity_.next(packet.counter[0]);
+            continuity_.next(packet.counter[0][0]);
             place = 1;
         }
     }

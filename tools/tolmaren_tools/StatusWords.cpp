@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "tolmaren_tools/ToolError.h"
+#include "tolmaren_tools/StatusError.h"
 
 namespace tolmaren_tools {
 
@@ -132,10 +132,15 @@ const Table generatorCodes = {
     {3, "the signal generator has no such level or setting"},
 };
 
+const Table applyCodes = {{1, "reading the calibration from the EEPROM or applying it failed"}};
+
 const std::map<std::string, const Table*>& tables() {
     static const std::map<std::string, const Table*> byOperation = {
         {"tolmaren_open", &openCodes},
         {"tolmaren_readElectrodeData", &readCodes},
+        {"tolmaren_readADCData", &readCodes},
+        {"tolmaren_datamode", &guardCodes},
+        {"tolmaren_resetDatapath", &guardCodes},
         {"tolmaren_startRecording", &guardCodes},
         {"tolmaren_stopRecording", &guardCodes},
         {"tolmaren_getHardwareVersion", &guardCodes},
@@ -147,6 +152,10 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_setStdb", &configurationCodes},
         {"tolmaren_setFilter", &configurationCodes},
         {"tolmaren_selectElectrode", &configurationCodes},
+        {"tolmaren_writeAllAPGains", &configurationCodes},
+        {"tolmaren_writeAllLFPGains", &configurationCodes},
+        {"tolmaren_writeAllStandby", &configurationCodes},
+        {"tolmaren_writeAllReferences", &configurationCodes},
         {"tolmaren_writeBaseRegister", &chainCodes},
         {"tolmaren_writeShankRegister", &chainCodes},
         {"tolmaren_writeTestRegister", &chainCodes},
@@ -167,6 +176,8 @@ const std::map<std::string, const Table*>& tables() {
         {"tolmaren_writeGainCorrection", &calibrationEepromCodes},
         {"tolmaren_readADCCalibration", &calibrationEepromCodes},
         {"tolmaren_readGainCorrection", &calibrationEepromCodes},
+        {"tolmaren_applyAdcCalibrationFromEeprom", &applyCodes},
+        {"tolmaren_applyGainCalibrationFromEeprom", &applyCodes},
     };
     return byOperation;
 }
@@ -188,7 +199,7 @@ std::string StatusWords::failure(const std::string& operation, unsigned int code
 }
 
 void StatusWords::check(const std::string& operation, unsigned int code) {
-    if (code != 0) throw ToolError(failure(operation, code));
+    if (code != 0) throw StatusError(operation, code, failure(operation, code));
 }
 
 } // namespace tolmaren_tools

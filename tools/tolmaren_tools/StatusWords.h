@@ -13,7 +13,7 @@ public:
     static std::string meaning(const std::string& operation, unsigned int code);
     // "<operation> failed: <meaning> (code N)".
     static std::string failure(const std::string& operation, unsigned int code);
-    // Throws ToolError carrying failure() unless code is 0.
+    // Throws StatusError carrying failure() unless code is 0.
     static void check(const std::string& operation, unsigned int code);
 };
 

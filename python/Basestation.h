@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <pybind11/pybind11.h>
+#include <string>
+#include <vector>
+
+#include "AdcArrays.h"
+#include "PacketArrays.h"
+#include "api/Tolmaren_basestation_api.h"
+#include "tolmaren_tools/SelfTests.h"
+#include "tolmaren_tools/StatusWords.h"
+
+// The facade behind tolmaren.Basestation. Every call runs without the GIL,
+// so that other Python threads go on while the library waits on the
+// basestation, and under the object's own lock, since the facade serves one
+// thread at a time. The lock is only ever taken without the GIL, so a call
+// that takes the GIL back between pieces of its work cannot deadlock.
+class Basestation {
+public:
+    // `setting` goes unchanged to the basestation's open_setting register.
+    // With a `playback` file the facade opens that recording instead of the
+    // basestation, in electrode data mode.
+    Basestation(unsigned char setting, std::optional<std::string> playback);
+
+    // Throws StatusError; a failed open is closed again, so that the object
+    // can be opened anew.
+    void open();
+    void close();
+
+    // f(api), without the GIL and under the lock.
+    template <typename F> auto call(F&& f) {
+        pybind11::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f(*api_);
+    }
+    // f(api) as call(), throwing StatusError for a nonzero status code.
+    template <typename F> void check(const char* operation, F&& f) {
+        tolmaren_tools::StatusWords::check(operation, call(std::forward<F>(f)));
+    }
+
+    PacketArrays read(std::size_t packets, bool raw);
+    AdcArrays readAdc(std::size_t packets, bool raw);
+    // Records `packets` packets to `path` with its sidecar, as `tolmaren
+    // record` does, and returns the sidecar's JSON. Ctrl-C ends the
+    // recording early and keeps it, then goes on as KeyboardInterrupt.
+    std::string record(const std::string& path, uint64_t packets);
+    // The probe's settings as a sidecar holds them.
+    std::string settings();
+    std::vector<tolmaren_tools::SelfTests::Outcome>
+    selfTests(const std::vector<unsigned int>& tests, const tolmaren_tools::SelfTests::Settings&);
+
+private:
+    // The lock, taken without the GIL; called with it.
+    std::unique_lock<std::mutex> claim();
+
+    unsigned char setting_;
+    std::optional<std::string> playback_;
+    std::mutex mutex_;
+    std::unique_ptr<Tolmaren_basestation_api> api_;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+class Basestation;
+
+// Each part of the module `tolmaren` is defined by one of these, in its own
+// source file; module.cpp calls them in this order.
+void bindErrors(pybind11::module_& module);
+void bindData(pybind11::module_& module);
+void bindSimulator(pybind11::module_& module);
+void bindBasestation(pybind11::module_& module);
+// Called by bindBasestation.
+void bindCalibrations(pybind11::class_<Basestation>& station);
+void bindRecordings(pybind11::module_& module);

@@ -1,0 +1,356 @@
+// tolmaren.Basestation: the facade with Python names, status codes as
+// exceptions, data as NumPy arrays.
+#include <cmath>
+#include <optional>
+#include <pybind11/stl.h>
+
+#include "Basestation.h"
+#include "Bindings.h"
+#include "PythonJson.h"
+#include "tolmaren_tools/BankSelection.h"
+#include "tolmaren_tools/EepromImage.h"
+#include "tolmaren_tools/RecordingInfo.h"
+
+namespace py = pybind11;
+using Api = Tolmaren_basestation_api;
+using tolmaren_tools::SelfTests;
+
+namespace {
+
+std::pair<int, int> version(const VersionNumber& v) {
+    return {v.major, v.minor};
+}
+
+// Exactly one of seconds and packets, as the tool's record command takes them.
+uint64_t packetsToRecord(std::optional<double> seconds, std::optional<uint64_t> packets) {
+    if (seconds.has_value() == packets.has_value())
+        throw py::value_error("give seconds or packets");
+    if (seconds && !(*seconds > 0)) throw py::value_error("seconds must be positive");
+    const uint64_t count =
+        packets ? *packets
+                : static_cast<uint64_t>(
+                      std::llround(*seconds * tolmaren_tools::RecordingInfo::lfpSampleRateHz));
+    if (count == 0) throw py::value_error("nothing to record: at least one packet (1/2500 s)");
+    return count;
+}
+
+void bindIdentity(py::class_<Basestation>& c) {
+    c.def_property_readonly(
+         "api_version",
+         [](Basestation& b) {
+             return version(b.call([](Api& a) { return a.tolmaren_getAPIVersion(); }));
+         },
+         "The library's version, (major, minor).")
+        .def(
+            "fpga_version",
+            [](Basestation& b) {
+                VersionNumber v;
+                b.check("tolmaren_getHardwareVersion",
+                        [&](Api& a) { return a.tolmaren_getHardwareVersion(&v); });
+                return version(v);
+            },
+            "The basestation FPGA's version, (major, minor).")
+        .def(
+            "basestation_version",
+            [](Basestation& b) {
+                unsigned char v = 0, r = 0;
+                b.check("tolmaren_getBSVersion",
+                        [&](Api& a) { return a.tolmaren_getBSVersion(v); });
+                b.check("tolmaren_getBSRevision",
+                        [&](Api& a) { return a.tolmaren_getBSRevision(r); });
+                return std::pair<int, int>(v, r);
+            },
+            "The basestation's (version, revision).")
+        .def_property_readonly(
+            "probe_type",
+            [](Basestation& b) {
+                return int(b.call([](Api& a) { return a.tolmaren_getId(); }).probeType);
+            },
+            "The open probe's type, 0 to 3, as the open read it from the EEPROM.")
+        .def_property_readonly(
+            "serial_number",
+            [](Basestation& b) {
+                return b.call([](Api& a) { return a.tolmaren_getId(); }).serialNumber;
+            },
+            "The open probe's serial number, as the open read it from the EEPROM.")
+        .def(
+            "read_id",
+            [](Basestation& b) {
+                AsicID id;
+                b.check("tolmaren_readId", [&](Api& a) { return a.tolmaren_readId(id); });
+                return std::pair<uint32_t, int>(id.serialNumber, id.probeType);
+            },
+            "Reads the probe identity from the headstage's EEPROM: (serial_number, probe_type).")
+        .def(
+            "write_id",
+            [](Basestation& b, uint32_t serial, int type) {
+                AsicID id;
+                id.serialNumber = serial;
+                id.probeType = static_cast<int8_t>(type);
+                b.check("tolmaren_writeId", [&](Api& a) { return a.tolmaren_writeId(id); });
+            },
+            py::arg("serial_number"), py::arg("probe_type"),
+            "Stores a serial number (below 2**30) and probe type (0 to 3) in the EEPROM; the "
+            "open probe takes them at once, the next open reads them.")
+        .def(
+            "eeprom",
+            [](Basestation& b, const std::optional<std::string>& path) {
+                const auto image =
+                    b.call([](Api& a) { return tolmaren_tools::EepromImage::read(a); });
+                if (path) {
+                    py::gil_scoped_release release;
+                    tolmaren_tools::EepromImage::save(image, *path);
+                }
+                return py::bytes(reinterpret_cast<const char*>(image.data()), image.size());
+            },
+            py::arg("path") = py::none(),
+            "All 2048 bytes of the headstage's EEPROM, as bytes; also written to `path` when "
+            "given (as `tolmaren eeprom dump --output`).");
+}
+
+void bindState(py::class_<Basestation>& c) {
+    c.def(
+         "temperature",
+         [](Basestation& b) {
+             float celsius = 0;
+             b.check("tolmaren_readTemperature",
+                     [&](Api& a) { return a.tolmaren_readTemperature(celsius); });
+             return celsius;
+         },
+         "The basestation's temperature in degrees Celsius.")
+        .def(
+            "fifo_filling",
+            [](Basestation& b) { return b.call([](Api& a) { return a.tolmaren_fifoFilling(); }); },
+            "How full the basestation's data FIFO is, in percent. Data that the host does not "
+            "take in time fills it; a full FIFO drops data.")
+        .def(
+            "check_datapath",
+            [](Basestation& b) {
+                b.check("tolmaren_checkBasestationDatapath",
+                        [](Api& a) { return a.tolmaren_checkBasestationDatapath(); });
+            },
+            "Raises Error when the basestation's datapath reports an error (data lost, or a "
+            "datapath self test counted errors).")
+        .def_property(
+            "data_mode",
+            [](Basestation& b) {
+                return b.call([](Api& a) { return a.tolmaren_getDatamode(); }) ? "electrode"
+                                                                               : "adc";
+            },
+            [](Basestation& b, const std::string& mode) {
+                if (mode != "electrode" && mode != "adc")
+                    throw py::value_error("data_mode is 'electrode' or 'adc'");
+                b.check("tolmaren_datamode",
+                        [&](Api& a) { return a.tolmaren_datamode(mode == "electrode"); });
+                // What the link holds is in the old form: start the stream anew.
+                b.check("tolmaren_resetDatapath",
+                        [](Api& a) { return a.tolmaren_resetDatapath(); });
+            },
+            "'electrode' (AP and LFP samples per channel, read with read()) or 'adc' (the 32 "
+            "ADCs' raw conversions, read with read_adc()). The open sets 'electrode'. Setting "
+            "it resets the datapath, dropping the data not yet read, so that the stream starts "
+            "anew in the new form.")
+        .def(
+            "settings", [](Basestation& b) { return PythonJson::parse(b.settings()); },
+            "The probe's identity, versions and the settings of every channel as last written "
+            "to the probe (bank, electrode, gain codes and gains, reference, standby) and the "
+            "high-pass filter: a dict in the format of a recording's sidecar.");
+}
+
+void bindConfiguration(py::class_<Basestation>& c) {
+    c.def(
+         "set_gain",
+         [](Basestation& b, int channel, int ap, int lfp, bool write) {
+             b.check("tolmaren_setGain",
+                     [&](Api& a) { return a.tolmaren_setGain(channel, ap, lfp, write); });
+         },
+         py::arg("channel"), py::arg("ap_gain"), py::arg("lfp_gain"), py::arg("write") = true,
+         "Sets one channel's AP and LFP gain codes (0 to 7; code 0 is a gain of 50, 3 of 500). "
+         "With write=False only the model changes, to be written by write_base_chain().")
+        .def(
+            "set_all_ap_gains",
+            [](Basestation& b, int code) {
+                b.check("tolmaren_writeAllAPGains",
+                        [&](Api& a) { return a.tolmaren_writeAllAPGains(code); });
+            },
+            py::arg("code"), "Sets every channel's AP gain code and writes the base chain.")
+        .def(
+            "set_all_lfp_gains",
+            [](Basestation& b, int code) {
+                b.check("tolmaren_writeAllLFPGains",
+                        [&](Api& a) { return a.tolmaren_writeAllLFPGains(code); });
+            },
+            py::arg("code"), "Sets every channel's LFP gain code and writes the base chain.")
+        .def(
+            "select_electrode",
+            [](Basestation& b, int channel, int bank, bool write) {
+                b.check("tolmaren_selectElectrode",
+                        [&](Api& a) { return a.tolmaren_selectElectrode(channel, bank, write); });
+            },
+            py::arg("channel"), py::arg("bank"), py::arg("write") = true,
+            "Connects a channel to its electrode in a bank (0 to 3 as far as the shank "
+            "reaches; 255 disconnects it). Probe types 2 and 3 only.")
+        .def(
+            "select_bank",
+            [](Basestation& b, int bank) -> std::optional<std::string> {
+                const std::string note =
+                    b.call([&](Api& a) { return tolmaren_tools::BankSelection::apply(a, bank); });
+                b.check("tolmaren_writeShankRegister",
+                        [](Api& a) { return a.tolmaren_writeShankRegister(true); });
+                if (note.empty()) return std::nullopt;
+                return note;
+            },
+            py::arg("bank"),
+            "Connects every channel to its electrode in one bank and writes the shank chain "
+            "(as `tolmaren record --bank`). Returns a note naming the channels the bank does not "
+            "reach, which are disconnected, or None.")
+        .def(
+            "set_reference",
+            [](Basestation& b, int channel, int index, bool write) {
+                b.check("tolmaren_setReference",
+                        [&](Api& a) { return a.tolmaren_setReference(channel, index, write); });
+            },
+            py::arg("channel"), py::arg("index"), py::arg("write") = true,
+            "Sets one channel's reference (0 external, 1 tip, 2 and up the internal "
+            "references).")
+        .def(
+            "set_all_references",
+            [](Basestation& b, int index) {
+                b.check("tolmaren_writeAllReferences", [&](Api& a) {
+                    return a.tolmaren_writeAllReferences(static_cast<unsigned char>(index));
+                });
+            },
+            py::arg("index"), "Sets every channel's reference and writes the base chain.")
+        .def(
+            "set_standby",
+            [](Basestation& b, int channel, bool standby, bool write) {
+                b.check("tolmaren_setStdb",
+                        [&](Api& a) { return a.tolmaren_setStdb(channel, standby, write); });
+            },
+            py::arg("channel"), py::arg("standby"), py::arg("write") = true,
+            "Puts one channel into standby (True) or out of it.")
+        .def(
+            "set_all_standby",
+            [](Basestation& b, bool standby) {
+                b.check("tolmaren_writeAllStandby",
+                        [&](Api& a) { return a.tolmaren_writeAllStandby(standby); });
+            },
+            py::arg("standby"), "Puts every channel into standby or out of it.")
+        .def(
+            "set_filter",
+            [](Basestation& b, int setting) {
+                b.check("tolmaren_setFilter",
+                        [&](Api& a) { return a.tolmaren_setFilter(setting); });
+            },
+            py::arg("setting"),
+            "Sets the high-pass filter (the ASIC's BwHp setting: 0, 1 or 3) and writes the base "
+            "chain.")
+        .def(
+            "write_base_chain",
+            [](Basestation& b, bool verify) {
+                b.check("tolmaren_writeBaseRegister",
+                        [&](Api& a) { return a.tolmaren_writeBaseRegister(verify); });
+            },
+            py::arg("verify") = true,
+            "Writes the base chain (gains, references, standby, filter) to the probe, reading it "
+            "back to compare when verify is True.")
+        .def(
+            "write_shank_chain",
+            [](Basestation& b, bool verify) {
+                b.check("tolmaren_writeShankRegister",
+                        [&](Api& a) { return a.tolmaren_writeShankRegister(verify); });
+            },
+            py::arg("verify") = true, "Writes the shank chain (the electrodes) to the probe.");
+}
+
+void bindReading(py::class_<Basestation>& c) {
+    c.def("read", &Basestation::read, py::arg("packets"), py::arg("raw") = false,
+          "Reads `packets` electrode packets (2500 a second) from the live stream into a Data "
+          "object of NumPy arrays: samples in volts at the ADC input, or ADC codes when raw. "
+          "Packets that fail their checks are skipped and counted in decode_errors. The "
+          "library reads without the GIL; Ctrl-C stops with KeyboardInterrupt.")
+        .def("read_adc", &Basestation::readAdc, py::arg("packets"), py::arg("raw") = false,
+             "Reads `packets` ADC packets (13 records each) in data mode 'adc' into an AdcData "
+             "object.")
+        .def(
+            "record",
+            [](Basestation& b, const std::string& path, std::optional<double> seconds,
+               std::optional<uint64_t> packets) {
+                return PythonJson::parse(b.record(path, packetsToRecord(seconds, packets)));
+            },
+            py::arg("path"), py::arg("seconds") = py::none(), py::arg("packets") = py::none(),
+            "Records the raw stream to `path` for `seconds` (or `packets`, 2500 a second) while "
+            "decoding it, and writes the sidecar path + '.json', as `tolmaren record` does. "
+            "Returns the sidecar as a dict. Files appear only when complete; Ctrl-C ends the "
+            "recording early, keeps it (marked interrupted) and raises KeyboardInterrupt.");
+}
+
+void bindSelfTests(py::module_& module, py::class_<Basestation>& c) {
+    py::class_<SelfTests::Outcome>(module, "SelfTestOutcome",
+                                   "The verdict of one built-in self test.")
+        .def_readonly("name", &SelfTests::Outcome::name, "'4' to '7', '8a', '8b', '9a' or '9b'.")
+        .def_readonly("passed", &SelfTests::Outcome::passed)
+        .def_readonly("display", &SelfTests::Outcome::display,
+                      "The text the test leaves on the basestation's display.")
+        .def_readonly("detail", &SelfTests::Outcome::detail, "What the test measured.")
+        .def("__repr__", [](const SelfTests::Outcome& o) {
+            return "<tolmaren.SelfTestOutcome " + o.name + (o.passed ? " passed" : " FAILED") +
+                   " '" + o.display + "' " + o.detail + ">";
+        });
+    c.def(
+        "self_tests",
+        [](Basestation& b, const std::vector<unsigned int>& tests, unsigned int toggles,
+           double seconds, unsigned int selection) {
+            SelfTests::Settings settings;
+            settings.toggles = toggles;
+            settings.seconds = seconds;
+            settings.selection = selection;
+            return b.selfTests(tests, settings);
+        },
+        py::arg("tests") = std::vector<unsigned int>{4, 5, 6, 7, 8, 9}, py::arg("toggles") = 1,
+        py::arg("seconds") = 1.0, py::arg("selection") = 0,
+        "Runs the built-in self tests in the order given (as `tolmaren selftest`) and returns "
+        "a SelfTestOutcome for each (two each for 8 and 9, variants a and b). 4 checks the "
+        "basestation (LEDs, memory, data loopback), 5 the serial link (`toggles` heartbeat "
+        "toggles, a second each), 6 the PRBS, 7 to 9 the datapath; 6 to 9 run `seconds` before "
+        "their results are read; `selection` is test 8's pattern.");
+}
+
+} // namespace
+
+void bindBasestation(py::module_& module) {
+    py::class_<Basestation> c(
+        module, "Basestation",
+        "A basestation with its probe. As a context manager it opens the probe on entry and "
+        "closes it on exit:\n\n"
+        "    with tolmaren.Basestation() as station:\n"
+        "        data = station.read(2500)   # one second\n\n"
+        "Every failing call raises tolmaren.Error with the library's status code.");
+    c.def(py::init<unsigned char, std::optional<std::string>>(), py::arg("setting") = 0,
+          py::arg("playback") = py::none(),
+          "`setting` goes unchanged to the basestation's open_setting register. `playback`: a "
+          "raw recording to open instead of a basestation; read() then decodes the file with "
+          "the library's decoder, and the calls that would reach the headstage do nothing.")
+        .def("open", &Basestation::open,
+             "Opens the basestation and brings the probe to recording: both links, the serial "
+             "link and headstage, the identity from the EEPROM, default chains and calibration.")
+        .def("close", &Basestation::close, "Closes the probe and the links.")
+        .def_property_readonly(
+            "is_open",
+            [](Basestation& b) { return b.call([](Api& a) { return a.tolmaren_isConnected(); }); })
+        .def("__enter__",
+             [](Basestation& b) -> Basestation& {
+                 b.open();
+                 return b;
+             })
+        .def("__exit__", [](Basestation& b, py::args) {
+            b.close();
+            return false;
+        });
+    bindIdentity(c);
+    bindState(c);
+    bindConfiguration(c);
+    bindReading(c);
+    bindSelfTests(module, c);
+    bindCalibrations(c);
+}

@@ -1,0 +1,111 @@
+# Data from the live stream and from recordings, on a probe of type 2: the
+# module's arrays against the library's own decoder, its recording against
+# the tool's files; and the configuration calls.
+import json
+import os
+import signal
+import subprocess
+import threading
+
+import numpy as np
+import pytest
+import tolmaren
+
+FIELDS = ("ap", "lfp", "counters", "synchronization", "start_trigger")
+
+
+def played_back(path, packets, raw):
+    with tolmaren.Basestation(playback=str(path)) as playback:
+        return playback.read(packets, raw=raw)
+
+
+def test_recording_decodes_as_the_library_does(station, tmp_path):
+    station.select_bank(1)
+    station.set_all_ap_gains(3)
+    path = tmp_path / "rec.bin"
+    station.record(str(path), packets=400)
+    blocks = bytearray(path.read_bytes())
+    # Packet 100, block 5: the marker bit of its first AP word. Both decoders
+    # must drop that packet, and only that one.
+    blocks[(12 * 100 + 5) * 612 + 100] |= 0x80
+    path.write_bytes(blocks)
+
+    for raw in (False, True):
+        data = tolmaren.read_recording(str(path), raw=raw)
+        assert data.packets == 399 and data.decode_errors > 0
+        assert data.ap.shape == (399 * 12, 384) and data.lfp.shape == (399, 384)
+        assert data.ap.dtype == (np.uint16 if raw else np.float32)
+        library = played_back(path, 399, raw)
+        for field in FIELDS:
+            assert np.array_equal(getattr(data, field), getattr(library, field)), field
+        assert data.counter_gaps == library.counter_gaps == 1
+
+    codes = tolmaren.read_recording(str(path), raw=True)
+    volts = tolmaren.read_recording(str(path))
+    assert np.array_equal(volts.ap, codes.ap.astype(np.float32) * np.float32(1.2 / 1023))
+    # A window: packets 200 to 249 of those that decode.
+    window = tolmaren.read_recording(str(path), raw=True, start=200, count=50)
+    assert np.array_equal(window.ap, codes.ap[200 * 12 : 250 * 12])
+    assert window.decode_errors == 0
+
+
+def test_live_read_is_gapless_and_in_range(station):
+    station.select_bank(0)
+    data = station.read(500, raw=True)
+    assert data.ap.shape == (6000, 384) and data.decode_errors == 0 and data.counter_gaps == 0
+    assert np.array_equal(np.diff(data.counters[:, 0].astype(np.int64)), np.ones(5999))
+    assert data.ap.max() <= 1023 and 400 < np.median(data.ap) < 624
+    volts = station.read(10)
+    assert volts.ap.dtype == np.float32 and 0.4 < float(np.median(volts.ap)) < 0.8
+
+
+def test_record_writes_the_tools_sidecar_and_export(station, tmp_path, tool):
+    station.select_bank(1)
+    station.set_gain(5, 3, 0)
+    path = tmp_path / "rec.bin"
+    sidecar = station.record(str(path), seconds=0.2)
+    assert sidecar == json.loads((tmp_path / "rec.bin.json").read_text())
+    assert sidecar["probe"] == {"type": 2, "serial_number": 77}
+    assert sidecar["recorded"]["packets"] == 500 and path.stat().st_size == 500 * 12 * 612
+    channels = sidecar["settings"]["channels"]
+    assert channels["electrode"][5] == 389 and channels["ap_gain"][5] == 500
+    assert tolmaren.read_settings(str(path)) == sidecar
+
+    summary = tolmaren.export(str(path), str(tmp_path / "py"))
+    subprocess.run([tool, "export", str(path), str(tmp_path / "cli")], check=True,
+                   capture_output=True)
+    for name in ("ap.bin", "lfp.bin", "recording.json", "probe.json"):
+        assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes()
+    assert summary["packets"] == 500 and summary["ap_samples"] == 6000
+    exported = np.fromfile(tmp_path / "py" / "ap.bin", dtype="<i2").reshape(6000, 384)
+    codes = tolmaren.read_recording(str(path), raw=True).ap
+    assert np.array_equal(exported, codes.astype(np.int16) - 512)
+
+
+def test_ctrl_c_keeps_a_complete_recording(station, tmp_path):
+    path = tmp_path / "long.bin"
+    threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+    with pytest.raises(KeyboardInterrupt):
+        station.record(str(path), seconds=3600)
+    sidecar = json.loads((tmp_path / "long.bin.json").read_text())
+    assert sidecar["recorded"]["interrupted"]
+    assert path.stat().st_size == sidecar["recorded"]["packets"] * 12 * 612 > 0
+    assert not list(tmp_path.glob("*.part"))
+
+
+# Last: the settings stay changed.
+def test_configuration_and_its_errors(station):
+    with pytest.raises(tolmaren.Error) as bad_gain:
+        station.set_gain(0, 9, 0)
+    assert (bad_gain.value.code, bad_gain.value.operation) == (3, "tolmaren_setGain")
+    for wrong in ({"seconds": 1, "packets": 5}, {"seconds": -1}):
+        with pytest.raises(ValueError):
+            station.record("never.bin", **wrong)
+
+    station.set_all_lfp_gains(2)
+    station.set_reference(7, 1)
+    station.set_standby(8, True)
+    assert station.select_bank(2) == "channels 192 to 383 have no electrode in bank 2 and record none"
+    settings = station.settings()["settings"]["channels"]
+    assert settings["lfp_gain_code"][0] == 2 and settings["reference"][7] == 1
+    assert settings["standby"][8] and settings["electrode"][191] == 959 and settings["bank"][192] is None

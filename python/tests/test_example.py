@@ -1,0 +1,12 @@
+# The README's Python example, run as a user runs it.
+import pathlib
+import runpy
+
+EXAMPLE = pathlib.Path(__file__).parents[2] / "examples" / "record_and_plot.py"
+
+
+def test_readme_example_records_and_reads_back(tmp_path, monkeypatch, capsys):
+    monkeypatch.chdir(tmp_path)
+    runpy.run_path(str(EXAMPLE), run_name="__main__")
+    assert (tmp_path / "rec.bin").stat().st_size == 5000 * 12 * 612
+    assert "5000 packets, ADC codes, 0 decode errors" in capsys.readouterr().out
