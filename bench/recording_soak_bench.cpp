@@ -7,7 +7,7 @@
 // basestation's ports 1234 and 1235:
 //   ./recording_soak_bench
 // Reported: the rate of recording and decoding, and as a multiple of the
-// probe's real-time rate, 18.36 MB/s.
+// probe's real-time rate, 18.36 MB/s. A failed check also fails the exit status.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -31,8 +31,8 @@ constexpr uint64_t packetBytes = 12 * blockBytes;
 // The data link refills its 1-MiB buffer whole, so after n packets it may
 // hold up to 1 MiB beyond them: the stream goes on that far (in whole blocks)
 // and then stops for good, and one undecoded read takes the rest.
-constexpr uint64_t tailBlocks = (TolmarenDataConnectionLink::bufferSize + blockBytes - 1) /
-                                blockBytes;
+constexpr uint64_t tailBlocks =
+    (TolmarenDataConnectionLink::bufferSize + blockBytes - 1) / blockBytes;
 
 class SoakApi : public Tolmaren_basestation_api {
 public:
@@ -44,6 +44,8 @@ public:
         dataLink_ = new TolmarenDataConnectionLink(tolmarenBasestationAddress, 1234);
     }
 };
+
+bool soakFailed = false;
 
 tolmaren_sim::StreamChecksum checksumOf(const std::string& path) {
     tolmaren_sim::StreamChecksum checksum;
@@ -63,7 +65,10 @@ void BM_RecordingSoak(benchmark::State& state) {
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
     SoakApi api;
-    if (api.tolmaren_open(0) != 0) return state.SkipWithError("the probe did not open");
+    if (api.tolmaren_open(0) != 0) {
+        soakFailed = true;
+        return state.SkipWithError("the probe did not open");
+    }
     tolmaren_sim::DataFaults end;
     end.pauseAtUnit = 12 * packets + tailBlocks;
     end.pauseMs = 3600 * 1000;
@@ -102,14 +107,23 @@ void BM_RecordingSoak(benchmark::State& state) {
     state.counters["recorded_MiB"] = bytes / (1 << 20);
     state.counters["decode_errors"] = static_cast<double>(decodeErrors);
     state.counters["missing_blocks"] = static_cast<double>(missingBlocks);
-    std::fprintf(stderr, "recorded %llu bytes, checksum %016llx; sent %llu bytes, checksum %016llx\n",
+    std::fprintf(stderr,
+                 "recorded %llu bytes, checksum %016llx; sent %llu bytes, checksum %016llx\n",
                  static_cast<unsigned long long>(recorded.bytes()),
                  static_cast<unsigned long long>(recorded.value()),
                  static_cast<unsigned long long>(sent.bytes()),
                  static_cast<unsigned long long>(sent.value()));
+    soakFailed = recorded != sent || decodeErrors + missingBlocks != 0;
     if (recorded != sent) return state.SkipWithError("the recording differs from what was sent");
     if (decodeErrors + missingBlocks != 0) state.SkipWithError("packets failed or went missing");
 }
 BENCHMARK(BM_RecordingSoak)->Arg(2048)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 } // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return soakFailed ? 1 : 0;
+}

@@ -19,9 +19,8 @@ public:
 };
 
 const std::string& playbackFile() {
-    static const std::string path =
-        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/fuzz_packets_" +
-        std::to_string(getpid()) + ".bin";
+    static const std::string path = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") +
+                                    "/fuzz_packets_" + std::to_string(getpid()) + ".bin";
     return path;
 }
 
