@@ -98,6 +98,9 @@ const std::map<std::string, Option>& optionTable() {
         {"--wrong-reply-size",
          {false,
           [](SimulatorOptions& o, const std::string&) { o.faults.reply = ReplyFault::WrongSize; }}},
+        {"--cut-reply",
+         {false,
+          [](SimulatorOptions& o, const std::string&) { o.faults.reply = ReplyFault::CutReply; }}},
         {"--status-errors",
          {true,
           [](SimulatorOptions& o, const std::string& v) {
@@ -242,6 +245,7 @@ Faults of the register-access protocol:
   --late-reply MS        reply MS milliseconds late
   --wrong-first-word     corrupt the first word of every reply
   --wrong-reply-size     add one byte to every reply
+  --cut-reply            send half of the first reply, then close the connection
   --status-errors BITS   set these error-word bits (status bits 31..16) in every reply
   --close-after N        close the connection when request N+1 arrives (once)
 

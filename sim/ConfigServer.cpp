@@ -10,46 +10,24 @@
 namespace tolmaren_sim {
 
 ConfigServer::ConfigServer(std::mutex& mutex, HardwareModel& hardware)
-    : mutex_(mutex), hardware_(hardware) {}
+    : mutex_(mutex), hardware_(hardware), thread_([this](int client) { serve(client); }) {}
 
 ConfigServer::~ConfigServer() {
     stop();
 }
 
-void ConfigServer::start(const std::string& address, uint16_t port) {
-    if (running()) return;
-    listener_ = std::make_unique<TcpListener>(address, port);
-    port_ = listener_->port();
-    stop_.clear();
-    thread_ = std::thread([this] { run(); });
-}
-
-void ConfigServer::stop() {
-    if (!running()) return;
-    stop_.raise();
-    thread_.join();
-    listener_.reset();
-}
-
-void ConfigServer::run() {
-    for (;;) {
-        UniqueFd client;
-        if (!listener_->waitForClient(stop_.fd(), client)) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++hardware_.counters.connections;
-        }
-        serve(client.get());
-    }
-}
-
 void ConfigServer::serve(int client) {
+    const StopSignal& stop = thread_.stopSignal();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++hardware_.counters.connections;
+    }
     HdlcCodec codec;
     uint64_t droppedSoFar = 0;
     std::vector<uint8_t> buffer(65536);
     std::vector<std::vector<uint8_t>> frames;
     for (;;) {
-        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLIN, 0}};
+        pollfd fds[2] = {{stop.fd(), POLLIN, 0}, {client, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             return;
@@ -66,12 +44,14 @@ void ConfigServer::serve(int client) {
             hardware_.counters.droppedFrames += codec.droppedFrames() - droppedSoFar;
             droppedSoFar = codec.droppedFrames();
         }
-        for (const auto& frame : frames) {
-            const Outcome outcome = process(frame);
+        for (const auto& request : frames) {
+            const Outcome outcome = process(request);
             if (outcome.close) return;
-            if (outcome.delayMs && stop_.waitFor(outcome.delayMs)) return;
+            if (outcome.delayMs && stop.waitFor(outcome.delayMs)) return;
             if (!outcome.reply) continue;
-            if (!sendAll(client, HdlcCodec::encode(*outcome.reply))) return;
+            std::vector<uint8_t> reply = HdlcCodec::encode(*outcome.reply);
+            if (outcome.cutReply) reply.resize(reply.size() / 2);
+            if (!sendAll(client, reply) || outcome.cutReply) return;
             std::lock_guard<std::mutex> lock(mutex_);
             ++hardware_.counters.replies;
         }
@@ -116,6 +96,9 @@ ConfigServer::Outcome ConfigServer::process(const std::vector<uint8_t>& request)
     case ReplyFault::WrongSize:
         reply.push_back(0);
         break;
+    case ReplyFault::CutReply:
+        outcome.cutReply = true;
+        break;
     }
     outcome.reply = std::move(reply);
     return outcome;
@@ -130,7 +113,7 @@ bool ConfigServer::sendAll(int client, const std::vector<uint8_t>& bytes) {
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return false;
-        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, POLLOUT, 0}};
+        pollfd fds[2] = {{thread_.stopSignal().fd(), POLLIN, 0}, {client, POLLOUT, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) return false;
         if (fds[0].revents) return false;
     }

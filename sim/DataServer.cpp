@@ -28,7 +28,8 @@ int millisecondsUntil(Clock::time_point when, Clock::time_point now) {
 } // namespace
 
 DataServer::DataServer(std::mutex& mutex, HardwareModel& hardware, const ProbeTruth& truth)
-    : mutex_(mutex), hardware_(hardware), truth_(truth) {}
+    : mutex_(mutex), hardware_(hardware), truth_(truth),
+      thread_([this](int client) { connection(client); }) {}
 
 DataServer::~DataServer() {
     stop();
@@ -42,18 +43,7 @@ void DataServer::start() {
         probeType = hardware_.asic.probeType();
     }
     if (!model_) model_ = std::make_unique<ProbeSignalModel>(probeType, truth_);
-    listener_ =
-        std::make_unique<TcpListener>(hardware_.options.address, hardware_.options.data.port);
-    port_ = listener_->port();
-    stop_.clear();
-    thread_ = std::thread([this] { run(); });
-}
-
-void DataServer::stop() {
-    if (!running()) return;
-    stop_.raise();
-    thread_.join();
-    listener_.reset();
+    thread_.start(hardware_.options.address, hardware_.options.data.port);
 }
 
 DataFaults DataServer::faults() const {
@@ -74,28 +64,35 @@ DataServer::Statistics DataServer::statistics() const {
 void DataServer::sent(const uint8_t* bytes, std::size_t n) {
     std::lock_guard<std::mutex> lock(stateMutex_);
     statistics_.bytesSent += n;
+    statistics_.checksum.add(bytes, n);
     std::vector<uint8_t>& capture = statistics_.capture;
     const std::size_t limit = hardware_.options.data.captureBytes;
     if (capture.size() < limit)
         capture.insert(capture.end(), bytes, bytes + std::min(n, limit - capture.size()));
 }
 
-void DataServer::run() {
-    for (;;) {
-        UniqueFd client;
-        if (!listener_->waitForClient(stop_.fd(), client)) return;
-        {
-            std::lock_guard<std::mutex> lock(stateMutex_);
-            ++statistics_.connections;
-            statistics_.capture.clear();
-        }
-        serve(client.get());
+void DataServer::connection(int client) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        ++statistics_.connections;
+        statistics_.capture.clear();
+        statistics_.checksum = {};
+    }
+    const auto idle = [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         hardware_.registers.setFifoFilling(0);
+    };
+    try {
+        serve(client);
+    } catch (...) {
+        idle();
+        throw;
     }
+    idle();
 }
 
 void DataServer::serve(int client) {
+    const int stop = thread_.stopSignal().fd();
     const DataOptions& options = hardware_.options.data;
     DataStream stream(options, *model_);
     LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
@@ -167,7 +164,7 @@ void DataServer::serve(int client) {
             timeout = millisecondsUntil(std::min(nextSettings, stream.wakeTime(now)), now);
         const std::size_t room = loopback.room();
         short events = static_cast<short>((room > 0 ? POLLIN : 0) | (blocked ? POLLOUT : 0));
-        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {client, events, 0}};
+        pollfd fds[2] = {{stop, POLLIN, 0}, {client, events, 0}};
         if (::poll(fds, 2, timeout) < 0) {
             if (errno == EINTR) continue;
             return;

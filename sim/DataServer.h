@@ -3,16 +3,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "sim/DataFaults.h"
 #include "sim/HardwareModel.h"
 #include "sim/ProbeSignalModel.h"
 #include "sim/ProbeTruth.h"
-#include "sim/StopSignal.h"
-#include "sim/TcpListener.h"
+#include "sim/ServerThread.h"
+#include "sim/StreamChecksum.h"
 
 namespace tolmaren_sim {
 
@@ -21,7 +19,9 @@ namespace tolmaren_sim {
 // (LoopbackBuffer); echoed bytes go out between runs of stream units, never
 // inside a unit. The model is read under the simulator's mutex every few
 // milliseconds and at every connection, never while sending. Each connection
-// starts a new stream (unit 0, empty FIFO).
+// starts a new stream (unit 0, empty FIFO). Like the configuration port it
+// has no idle time-out: a client that stays connected without reading holds
+// the port, and the next one gets no data until it closes.
 class DataServer {
 public:
     // What was sent so far.
@@ -29,6 +29,7 @@ public:
         uint64_t connections = 0;
         uint64_t bytesSent = 0;       // on all connections
         std::vector<uint8_t> capture; // the first bytes of the latest connection
+        StreamChecksum checksum;      // of every byte sent on the latest connection
     };
 
     DataServer(std::mutex& mutex, HardwareModel& hardware, const ProbeTruth& truth);
@@ -40,16 +41,18 @@ public:
     // cannot) and serves on a thread of its own.
     void start();
     // Closes the listener and any client; returns once the thread has ended.
-    void stop();
-    bool running() const { return thread_.joinable(); }
-    uint16_t port() const { return port_; }
+    void stop() { thread_.stop(); }
+    bool running() const { return thread_.running(); }
+    uint16_t port() const { return thread_.port(); }
+    const ServerThread& thread() const { return thread_; }
 
     DataFaults faults() const;
     void setFaults(const DataFaults& faults);
     Statistics statistics() const;
 
 private:
-    void run();
+    // One connection: its statistics, its stream, and no FIFO fill after it.
+    void connection(int client);
     void serve(int client);
     // Counts n bytes sent and keeps them while the capture has room.
     void sent(const uint8_t* bytes, std::size_t n);
@@ -61,14 +64,11 @@ private:
     HardwareModel& hardware_;
     const ProbeTruth& truth_;
     std::unique_ptr<ProbeSignalModel> model_;
-    std::unique_ptr<TcpListener> listener_;
-    uint16_t port_ = 0;
-    StopSignal stop_;
-    std::thread thread_;
 
     mutable std::mutex stateMutex_; // faults and statistics
     DataFaults faults_;
     Statistics statistics_;
+    ServerThread thread_; // last: stopped before the rest goes
 };
 
 } // namespace tolmaren_sim

@@ -17,6 +17,7 @@ enum class ReplyFault {
     LateReply,      // the reply is sent after lateReplyMs
     WrongFirstWord, // the first reply word does not echo the command
     WrongSize,      // one byte too many in the reply
+    CutReply,       // the first half of the reply frame is sent, then the connection closed
 };
 
 // What the EEPROM controller reports in its status register.

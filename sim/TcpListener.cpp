@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
 
@@ -46,19 +45,6 @@ UniqueFd TcpListener::accept() const {
         ::setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     }
     return client;
-}
-
-bool TcpListener::waitForClient(int stopFd, UniqueFd& client) const {
-    for (;;) {
-        pollfd fds[2] = {{stopFd, POLLIN, 0}, {fd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (fds[0].revents) return false;
-        client = accept();
-        if (client.valid()) return true;
-    }
 }
 
 } // namespace tolmaren_sim

@@ -16,12 +16,9 @@ public:
 
     int fd() const { return fd_.get(); }
     uint16_t port() const { return port_; }
-    // Accepts one pending connection (non-blocking descriptor); invalid when
-    // none was pending.
+    // Accepts one pending connection (non-blocking descriptor); invalid, with
+    // errno telling why, when none could be taken.
     UniqueFd accept() const;
-    // Waits for the next client until stopFd becomes readable. Returns false
-    // once stopped (or the wait fails); client is then left invalid.
-    bool waitForClient(int stopFd, UniqueFd& client) const;
 
 private:
     UniqueFd fd_;

@@ -40,6 +40,9 @@ bool TolmarenDataConnectionLink::write(ConnectionLinkPacket& packet) {
 }
 
 unsigned char* TolmarenDataConnectionLink::rawread(unsigned int n) {
+    // Nothing is wanted, so nothing is taken: the start of the buffer, never a
+    // pointer past its end.
+    if (n == 0) return buffer_.get();
     // The result must lie inside the buffer; larger requests cannot be served.
     if (n > bufferSize) return nullptr;
     unsigned char* bytes = connection_ != nullptr ? liveRawread(n) : playbackRawread(n);
@@ -83,12 +86,13 @@ ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
         return ConnectionLinkPacket(bytes.get(), size);
     }
     // Bytes already buffered for rawread come first, so that the stream is
-    // delivered in order whichever of the two reads is used.
+    // delivered in order whichever of the two reads is used. They are taken
+    // only once the whole read has succeeded: a read that times out (or
+    // throws) leaves them for the next one.
     unsigned char* const end = buffer_.get() + bufferSize;
     const unsigned int buffered = std::min(size, static_cast<unsigned int>(end - position_));
     ConnectionLinkPacket packet;
     packet.insert(packet.end(), position_, position_ + buffered);
-    position_ += buffered;
     // The rest goes into the packet slice by slice, never held twice whole.
     std::vector<unsigned char> slice(std::min<std::size_t>(size, sliceBytes));
     for (unsigned int remaining = size - buffered; remaining > 0;) {
@@ -98,6 +102,7 @@ ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
         packet.insert(packet.end(), slice.data(), slice.data() + n);
         remaining -= n;
     }
+    position_ += buffered;
     if (recording_.is_open()) {
         for (auto at = packet.begin(); at != packet.end();) {
             const auto n =

@@ -31,8 +31,12 @@ public:
     TolmarenDataConnectionLink& operator=(const TolmarenDataConnectionLink&) = delete;
 
     bool write(ConnectionLinkPacket& packet) override;
+    // Live: the bytes buffered for rawread first, then the socket's. A read
+    // that times out or throws leaves the buffered bytes for the next read;
+    // what it took from the socket itself is lost, as with every time-out.
     ConnectionLinkPacket read(unsigned int size) override;
-    // Null also when n exceeds the buffer.
+    // Null also when n exceeds the buffer; for n = 0 the start of the buffer,
+    // nothing taken or recorded.
     unsigned char* rawread(unsigned int n) override;
     void startRecording(const std::string& file) override;
     void stopRecording() override;

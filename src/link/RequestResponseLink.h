@@ -16,6 +16,9 @@ public:
     // Sends the request (which the link may rewrite in place) and returns the
     // reply; empty when none arrived in time or the request could not be sent.
     ConnectionLinkPacket transfer(ConnectionLinkPacket& request, unsigned int replyLength);
+    // The next packet without sending anything, for a caller that drops
+    // replies it no longer waits for; empty when none arrived in time.
+    ConnectionLinkPacket receive(unsigned int replyLength) { return link_->read(replyLength); }
 
 private:
     std::unique_ptr<ConnectionLinkIntf> link_;

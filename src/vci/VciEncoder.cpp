@@ -11,6 +11,8 @@ constexpr unsigned int writeCommand = 0x02;
 constexpr unsigned int pingCommand = 0x03;
 constexpr unsigned int infoCommand = 0x04;
 constexpr unsigned int wordBytes = 4;
+// Ping values of the catch-ups count up from here.
+constexpr unsigned int catchUpValues = 0x5C000000;
 
 unsigned int commandWord(unsigned int command, VciInterface::IncrementAddress increment,
                          unsigned int words) {
@@ -36,11 +38,34 @@ void VciEncoder::checkBurst(IncrementAddress increment) const {
     checkLinkWidth();
 }
 
+void VciEncoder::catchUp(const std::string& failure) const {
+    const unsigned int value = catchUpValues + ++catchUps_;
+    ConnectionLinkPacket ping;
+    ping << (pingCommand << 24) << value;
+    const ConnectionLinkPacket echo = ping; // the echo begins with the same two words
+    ping << 0u;
+    ConnectionLinkPacket reply = link_->transfer(ping, 12);
+    for (unsigned int dropped = 0; !reply.empty() && dropped < maxDroppedReplies; ++dropped) {
+        if (reply.size() == 12 && std::equal(echo.begin(), echo.end(), reply.begin())) {
+            outOfStep_ = false;
+            return;
+        }
+        Diagnostics::stream() << "VciEncoder: dropped a reply of " << reply.size()
+                              << " bytes that came after its time-out\n";
+        reply = link_->receive(12);
+    }
+    throw Exception(failure + "No reply received");
+}
+
 ConnectionLinkPacket VciEncoder::transact(ConnectionLinkPacket& request, unsigned int replyLength,
                                           unsigned int replyCommand, const std::string& sizeFailure,
                                           const char* wrongReply) const {
+    if (outOfStep_) catchUp(sizeFailure);
     ConnectionLinkPacket reply = link_->transfer(request, replyLength);
-    if (reply.empty()) throw Exception(sizeFailure + "No reply received");
+    if (reply.empty()) {
+        outOfStep_ = true; // the reply may still come
+        throw Exception(sizeFailure + "No reply received");
+    }
     if (reply.size() != replyLength)
         throw Exception(sizeFailure + "reply size = " + std::to_string(reply.size()) +
                         ", expected " + std::to_string(replyLength));

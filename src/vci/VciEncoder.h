@@ -14,11 +14,23 @@
 // command word (command, increment flag, burst length - 1), its operands and
 // a closing 0; a reply is the command echoed, its data and a status word
 // whose error bits are printed but do not fail the access.
+//
+// Replies carry no sequence number: the reply to a request is the next one
+// that comes. A reply that comes after its time-out would therefore be taken
+// for the next request's, and when both have the same form (two reads of one
+// word) the next read would silently return the old register's value. So a
+// time-out puts the encoder out of step: before its next request it sends a
+// ping of a value of its own and drops every reply up to that ping's echo,
+// with a line on the diagnostics stream each. Replies come in order, so the
+// link is then in step again. When the echo does not come either, that next
+// access fails with "No reply received" too, and the encoder stays out of step.
 class VciEncoder : public VciInterface {
 public:
     // The 16-bit length field limits one request to this many words; longer
     // bursts go out as several requests.
     static constexpr unsigned int maxBurstWords = 0x10000;
+    // A peer that keeps sending other replies is given up on after this many.
+    static constexpr unsigned int maxDroppedReplies = 64;
 
     // Takes ownership of the link (and through it the links below).
     VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width);
@@ -45,6 +57,9 @@ public:
 private:
     void checkLinkWidth() const;
     void checkBurst(IncrementAddress increment) const;
+    // Gets the link back in step after a time-out (see above); throws with
+    // `failure` when the echo does not come.
+    void catchUp(const std::string& failure) const;
     // Sends the request and checks the reply's size and first word; prints
     // the status word's errors and returns the words between the two.
     ConnectionLinkPacket transact(ConnectionLinkPacket& request, unsigned int replyLength,
@@ -55,4 +70,6 @@ private:
     VciEncoding::LinkWidth linkWidth_;
     mutable unsigned int addressWidth_ = 0;
     mutable unsigned int dataWidth_ = 0;
+    mutable bool outOfStep_ = false;
+    mutable unsigned int catchUps_ = 0; // makes each catch-up's ping value new
 };

@@ -104,10 +104,14 @@ TEST(EepromOnLiveProbe, MemoryMapAndCalibration) {
     EXPECT_EQ(std::vector<bool>(chain.begin(), chain.begin() + 5),
               (std::vector<bool>{1, 0, 1, 1, 1}));
     EXPECT_TRUE(chain[20] && chain[21] && chain[22]);
+    // A defective cell that bits of both values pass: the read-back differs.
     auto faults = p.sim.faults();
-    faults.chainFaults = {{0, 100, tolmaren_sim::CellDefect::Inverting}};
-    p.sim.setFaults(faults);
-    EXPECT_EQ(p.api.tolmaren_applyAdcCalibrationFromEeprom(), 1u); // the read-back differs
+    using tolmaren_sim::CellDefect;
+    for (CellDefect defect : {CellDefect::Inverting, CellDefect::StuckAt0, CellDefect::StuckAt1}) {
+        faults.chainFaults = {{0, 100, defect}};
+        p.sim.setFaults(faults);
+        EXPECT_EQ(p.api.tolmaren_applyAdcCalibrationFromEeprom(), 1u);
+    }
 }
 
 TEST(EepromOnLiveProbe, GainCorrectionsPartlyWrittenThenApplied) {

@@ -8,6 +8,7 @@
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
 #include "data/TolmarenDataConnectionLink.h"
+#include "link/FileDescriptor.h"
 #include "sim/BasestationSimulator.h"
 
 namespace {
@@ -74,6 +75,44 @@ TEST(SimulatorData, GeneratorStreamDecodesInBothFormsAndIsRecordedAsSent) {
                 ASSERT_EQ(adc.records[r % 13].adcData[a], volts((200 + a + r / 4) % 1024));
         }
     }
+}
+
+// The faults of the data stream as the facade reports them, and a close and
+// a new open recovering after them.
+TEST(SimulatorData, StreamFaultsGiveTheirCodesAndACloseAndOpenRecover) {
+    tolmaren_sim::SimulatorOptions options;
+    options.data.pacing = tolmaren_sim::DataPacing::Fast;
+    tolmaren_sim::BasestationSimulator sim(options);
+    sim.start();
+    tolmaren_sim::DataFaults faults;
+    faults.corruptMarkerAtUnit = 13; // packet 1, block 1
+    faults.wrongIndexAtUnit = 40;    // packet 3, block 4
+    faults.closeAtUnit = 2000;       // in the data link's second refill of 1 MiB
+    faults.pauseAtUnit = 3000;       // the same on the next connection
+    faults.pauseMs = 60000;
+    sim.setDataFaults(faults);
+    LiveApi api;
+    ASSERT_EQ(api.setupConfigLink(), 0u);
+    ASSERT_EQ(api.tolmaren_mode(3), 0u);
+    ASSERT_EQ(api.connectData(true), 0u);
+    ElectrodePacket packet;
+    // Reads up to one that decodes: how many failed their checks, and the
+    // number of the good one's first block.
+    auto next = [&] {
+        unsigned int failed = 0;
+        while (api.tolmaren_readElectrodeData(packet) == 4)
+            ++failed;
+        return std::make_pair(failed, packet.ctrs[0][0]);
+    };
+    EXPECT_EQ(next(), std::make_pair(0u, 0u));
+    EXPECT_EQ(next(), std::make_pair(11u, 24u)); // blocks 12 and 13, then 14 to 23 one by one
+    EXPECT_EQ(next(), std::make_pair(8u, 48u));  // blocks 36 to 40, then 41 to 47
+    EXPECT_THROW(api.skipElectrodeData(1000), morvek::FileDescriptor::ReadError);
+    ASSERT_EQ(api.connectData(true), 0u);
+    EXPECT_EQ(api.skipElectrodeData(1000), 3u); // a second without data
+    api.tolmaren_close();
+    ASSERT_EQ(api.tolmaren_open(0), 0u);
+    EXPECT_EQ(next(), std::make_pair(0u, 0u));
 }
 
 } // namespace

@@ -113,19 +113,21 @@ TEST(DataLink, PlaybackOpenAndRecordingThroughTheFacade) {
 
 TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     ScopedWorkDir dir;
-    // Streams of 2 MiB and more, of a little over 1 MiB, and of 1 MiB after a
-    // packet. After each one the peer waits for a byte from the reader, so
-    // the reader sees a pause longer than its time-out however fast either
-    // side runs. After the first byte it waits 1.8 s more: past a time-out of
-    // 1 s, within one of 2 s.
+    // Streams of 2 MiB and more, of a little over 1 MiB, of 1 MiB after a
+    // packet, and of a packet. After each but the last the peer waits for a
+    // byte from the reader, so the reader sees a pause longer than its
+    // time-out however fast either side runs. After the first byte it waits
+    // 1.8 s more: past a time-out of 1 s, within one of 2 s.
     const unsigned int MiB = TolmarenDataConnectionLink::bufferSize;
-    S first, second, third;
+    S first, second, third, fourth;
     first.electrodePackets(290);
     second.electrodePackets(143, 500);
     third.electrodePackets(145, 900).data().resize(7344 + MiB);
+    fourth.electrodePackets(1, 1000);
     LoopbackPeer peer;
     peer.send(first.data()).awaitReceived(1).pause(std::chrono::milliseconds(1800));
-    peer.send(second.data()).awaitReceived(2).send(third.data()).closeConnection();
+    peer.send(second.data()).awaitReceived(2).send(third.data()).awaitReceived(3);
+    peer.send(fourth.data()).closeConnection();
     DataTestApi api;
     api.attach(new TolmarenDataConnectionLink("127.0.0.1", peer.port()));
     api.setElectrodeMode(true);
@@ -149,16 +151,23 @@ TEST(DataLink, LiveStreamIsRecordedDrainedAndResumedAcrossPauses) {
     const std::string recorded = dir.readFile("live.bin");
     EXPECT_TRUE(recorded == slice(first.data(), 0, 3426 * 612) + slice(second.data(), 0, 7344));
 
-    // The drain takes the rest of the second stream, up to the pause.
+    // The drain takes the rest of the second stream, up to the pause, and
+    // leaves nothing buffered: rawread(0) points at the buffer's start.
     EXPECT_EQ(api.tolmaren_flushData(), 0u);
+    const unsigned char* start = api.dataLink_->rawread(0);
     ASSERT_TRUE(api.dataLink_->write(wake));
     const ConnectionLinkPacket raw = api.tolmaren_readUnprocessed(7344);
     EXPECT_EQ(std::string(raw.begin(), raw.end()), slice(third.data(), 0, 7344));
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 901));
-    // The rest of the buffer is the end of the stream: the peer has closed.
-    EXPECT_TRUE(delivered(api.dataLink_->rawread(MiB - 7344), third.data(), 14688, MiB - 7344));
-    EXPECT_THROW(api.tolmaren_flushData(), morvek::FileDescriptor::ReadError);
+    EXPECT_TRUE(delivered(start, third.data(), 7344, 612));
+    // A read that times out keeps what rawread had buffered for the next one.
+    EXPECT_TRUE(api.tolmaren_readUnprocessed(MiB).empty());
+    ASSERT_TRUE(api.dataLink_->write(wake));
+    const ConnectionLinkPacket rest = api.tolmaren_readUnprocessed(MiB);
+    EXPECT_TRUE(std::string(rest.begin(), rest.end()) ==
+                slice(third.data(), 14688, MiB - 7344) + slice(fourth.data(), 0, 7344));
+    EXPECT_THROW(api.tolmaren_flushData(), morvek::FileDescriptor::ReadError); // the peer closed
 }
 
 } // namespace

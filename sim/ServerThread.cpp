@@ -1,0 +1,55 @@
+#include "sim/ServerThread.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+
+namespace tolmaren_sim {
+
+void ServerThread::start(const std::string& address, uint16_t port) {
+    if (running()) return;
+    listener_ = std::make_unique<TcpListener>(address, port);
+    port_ = listener_->port();
+    stop_.clear();
+    thread_ = std::thread([this] { run(); });
+}
+
+void ServerThread::stop() {
+    if (!running()) return;
+    stop_.raise();
+    thread_.join();
+    listener_.reset();
+}
+
+void ServerThread::run() {
+    for (;;) {
+        pollfd fds[2] = {{stop_.fd(), POLLIN, 0}, {listener_->fd(), POLLIN, 0}};
+        const bool ready = ::poll(fds, 2, -1) >= 0;
+        if (ready && fds[0].revents) return;
+        UniqueFd client;
+        if (ready) client = listener_->accept();
+        if (client.valid()) {
+            serve(client.get());
+            continue;
+        }
+        // Nothing pending after all, or a client that gave up: look again.
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED)
+            continue;
+        ++failedAccepts_;
+        if (stop_.waitFor(acceptRetryMs)) return;
+    }
+}
+
+void ServerThread::serve(int client) {
+    try {
+        serve_(client);
+    } catch (const std::exception& e) {
+        ++failedClients_;
+        std::fprintf(stderr, "tolmaren_sim: port %u dropped its client: %s\n", port_, e.what());
+    } catch (...) {
+        ++failedClients_;
+        std::fprintf(stderr, "tolmaren_sim: port %u dropped its client\n", port_);
+    }
+}
+
+} // namespace tolmaren_sim
