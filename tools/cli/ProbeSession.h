@@ -25,10 +25,14 @@ public:
     Tolmaren_basestation_api& api() { return *api_; }
 
 private:
+    // The facade's destructor is not virtual; a final type says that the one
+    // this session owns is destroyed as what it is.
+    class OwnFacade final : public Tolmaren_basestation_api {};
+
     void open(const Invocation& invocation);
     void startSimulator(const Invocation& invocation);
 
     std::unique_ptr<tolmaren_sim::BasestationSimulator> simulator_;
-    std::optional<Tolmaren_basestation_api> own_;
+    std::optional<OwnFacade> own_;
     Tolmaren_basestation_api* api_;
 };
