@@ -1,11 +1,13 @@
 // The parts of the simulator's data port that the library's end-to-end tests
-// do not reach: the data FIFO of real-time pacing and the loopback buffer.
+// do not reach: the data FIFO of real-time pacing, the loopback buffer, and
+// the checksum that the recording soak compares a recording with.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "sim/DataFifo.h"
 #include "sim/LoopbackBuffer.h"
+#include "sim/StreamChecksum.h"
 
 TEST(SimulatorDataParts, FifoDropsWhatDoesNotFitAndLeavesAGap) {
     tolmaren_sim::DataFifo fifo(10 * 612 + 100); // room for 10 blocks
@@ -41,4 +43,27 @@ TEST(SimulatorDataParts, LoopbackSpillsToAFileAndGivesBytesBackInOrder) {
     while (!buffer.empty())
         pull(333);
     EXPECT_EQ(received, sent);
+}
+
+// The soak compares a file read in 1-MiB pieces with what the port sent in
+// pieces of any size: the split must not matter, and a damaged stream must.
+TEST(SimulatorDataParts, ChecksumIgnoresTheSplitAndSeesDamage) {
+    std::vector<uint8_t> stream(1001);
+    for (std::size_t i = 0; i < stream.size(); ++i)
+        stream[i] = static_cast<uint8_t>(i * 37 % 253);
+    auto checksum = [](const std::vector<uint8_t>& bytes, std::size_t piece) {
+        tolmaren_sim::StreamChecksum sum;
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+            sum.add(bytes.data() + at, std::min(piece, bytes.size() - at));
+        return sum;
+    };
+    const auto whole = checksum(stream, stream.size());
+    for (std::size_t piece : {1, 3, 7, 8, 9, 500})
+        EXPECT_EQ(checksum(stream, piece), whole) << "pieces of " << piece;
+    auto flipped = stream, swapped = stream, longer = stream;
+    flipped[999] ^= 1;
+    std::swap_ranges(swapped.begin(), swapped.begin() + 8, swapped.begin() + 8);
+    longer.push_back(0);
+    for (const auto& damaged : {flipped, swapped, longer})
+        EXPECT_NE(checksum(damaged, 7), whole);
 }
