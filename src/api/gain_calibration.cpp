@@ -42,6 +42,14 @@ unsigned short gainCorrection(double amplitude) {
     return static_cast<unsigned short>(value);
 }
 
+// Connects channels 0 to width - 1 to their electrodes in bank `bank`, in
+// the model only; false when the model refuses one.
+bool connectToBank(ShankConfiguration& shank, unsigned int width, unsigned int bank) {
+    for (unsigned int c = 0; c < width; ++c)
+        if (shank.setElectrodeConnection(c, static_cast<uint8_t>(bank)) != 0) return false;
+    return true;
+}
+
 } // namespace
 
 unsigned int Tolmaren_basestation_api::tolmaren_gainCalibration(std::string file) {
@@ -82,10 +90,9 @@ unsigned int Tolmaren_basestation_api::tolmaren_gainCalibration(std::string file
     for (unsigned int b = 0; b < banks.count(); ++b) {
         const unsigned int width = banks.width(b);
         if (shank) {
-            for (unsigned int c = 0; c < width; ++c)
-                if (shankConfiguration.setElectrodeConnection(c, static_cast<uint8_t>(b)) != 0)
-                    return 10;
-            if (shankConfiguration.disableAllInternalReferences() != 0) return 10;
+            if (!connectToBank(shankConfiguration, width, b) ||
+                shankConfiguration.disableAllInternalReferences() != 0)
+                return 10;
             if (tolmaren_writeShankRegister(true) != 0) return 3;
         }
         if (tolmaren_resetDatapath() != 0) return 7;
@@ -132,9 +139,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_impedanceMeasurement(std::string
     for (unsigned int b = 0; b < banks.count(); ++b) {
         const unsigned int width = banks.width(b);
         if (shank) {
-            for (unsigned int c = 0; c < width; ++c)
-                if (shankConfiguration.setElectrodeConnection(c, static_cast<uint8_t>(b)) != 0)
-                    return 10;
+            if (!connectToBank(shankConfiguration, width, b)) return 10;
             if (tolmaren_writeShankRegister(true) != 0) return 3;
         }
         if (tolmaren_resetDatapath() != 0) return 7;
