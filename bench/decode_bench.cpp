@@ -14,6 +14,7 @@
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
 #include "common/StreamBuilder.h"
+#include "data/StreamDecoder.h"
 
 namespace {
 
@@ -80,6 +81,27 @@ void BM_DecodeElectrodePackets(benchmark::State& state) {
     reportRates(state, StreamBuilder::electrodePacketSize);
 }
 BENCHMARK(BM_DecodeElectrodePackets)->Threads(1)->Threads(2)->UseRealTime();
+
+// The stream decoder alone, into codes with the block counter followed, as
+// the recorder, the tools and the Python module read.
+void BM_DecodeToCodes(benchmark::State& state) {
+    struct Loop : BlockSource {
+        std::vector<unsigned char> bytes;
+        std::size_t at = 0;
+        const unsigned char* take(unsigned int n) override {
+            if (at + n > bytes.size()) at = 0;
+            at += n;
+            return bytes.data() + at - n;
+        }
+        bool ended() const override { return false; }
+    } source;
+    source.bytes = StreamBuilder().electrodePackets(streamPackets).countBlocks().data();
+    StreamDecoder decoder(&source);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decoder.next()->ap[0][0]);
+    reportRates(state, StreamBuilder::electrodePacketSize);
+}
+BENCHMARK(BM_DecodeToCodes)->Threads(1)->Threads(2)->UseRealTime();
 
 // The same bytes, packet by packet, copied instead of decoded.
 void BM_CopyElectrodePackets(benchmark::State& state) {

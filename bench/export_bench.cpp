@@ -39,10 +39,9 @@ void reportRealTime(benchmark::State& state) {
 
 void BM_ReadRecording(benchmark::State& state) {
     recording();
-    auto packet = std::make_unique<tolmaren_tools::CodePacket>();
     for (auto _ : state) {
         tolmaren_tools::RecordingReader reader(recordingFile);
-        while (reader.next(*packet))
+        while (const CodePacket* packet = reader.next())
             benchmark::DoNotOptimize(packet->ap[0][0]);
     }
     reportRealTime(state);

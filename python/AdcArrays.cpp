@@ -2,19 +2,19 @@
 
 #include <cstring>
 
-#include "SampleUnits.h"
+#include "data/AdcPacket.h"
+#include "data/CodeVolts.h"
 
 namespace py = pybind11;
 
 namespace {
 
 constexpr std::size_t records = AdcPacket::recordCount;
-constexpr std::size_t adcs = AdcPacket::adcCount;
+constexpr std::size_t adcs = AdcRecord::adcs;
 
 } // namespace
 
-AdcArrays::AdcArrays(std::size_t packets, bool raw, float voltsPerCode)
-    : raw(raw), voltsPerCode_(voltsPerCode) {
+AdcArrays::AdcArrays(std::size_t packets, bool raw) : raw(raw) {
     if (raw)
         adc = py::array_t<uint16_t>({packets * records, adcs});
     else
@@ -24,16 +24,10 @@ AdcArrays::AdcArrays(std::size_t packets, bool raw, float voltsPerCode)
     counters_ = static_cast<uint32_t*>(counters.mutable_data());
 }
 
-void AdcArrays::put(std::size_t packet, const AdcPacket& decoded) {
-    for (std::size_t r = 0; r < records; ++r) {
-        const AdcPacket::Record& record = decoded.records[r];
-        const std::size_t row = packet * records + r;
-        counters_[row] = record.ctr;
-        if (raw)
-            SampleUnits::toCodes(record.adcData, adcs, voltsPerCode_,
-                                 static_cast<uint16_t*>(adc_) + row * adcs);
-        else
-            std::memcpy(static_cast<float*>(adc_) + row * adcs, record.adcData,
-                        sizeof record.adcData);
-    }
+void AdcArrays::put(std::size_t row, uint32_t counter, const uint16_t (&codes)[adcs]) {
+    counters_[row] = counter;
+    if (raw)
+        std::memcpy(static_cast<uint16_t*>(adc_) + row * adcs, codes, sizeof codes);
+    else
+        CodeVolts::toVolts(codes, adcs, static_cast<float*>(adc_) + row * adcs);
 }

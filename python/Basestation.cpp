@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "Interruptible.h"
-#include "tolmaren_tools/LiveReader.h"
+#include "link/FileDescriptor.h"
 #include "tolmaren_tools/ProbeSnapshot.h"
 #include "tolmaren_tools/Recorder.h"
 #include "tolmaren_tools/Sidecar.h"
@@ -55,28 +55,54 @@ void Basestation::open() {
 }
 
 void Basestation::close() {
-    call([](Tolmaren_basestation_api& api) { api.tolmaren_close(); });
+    call([this](Tolmaren_basestation_api& api) {
+        reader_.reset();
+        api.tolmaren_close();
+    });
 }
 
-PacketArrays Basestation::read(std::size_t packets, bool raw) {
+std::pair<PacketArrays, std::exception_ptr> Basestation::read(std::size_t packets, bool raw) {
     const auto lock = claim();
-    PacketArrays arrays(packets, raw, api_->tolmaren_getScaleFactorToVoltage());
-    tolmaren_tools::LiveReader reader(*api_);
-    Interruptible::run(packets, packetsPerPiece, [&](std::size_t p) {
-        arrays.put(p, reader.next());
-        return true;
-    });
-    arrays.counts = reader.counts();
-    return arrays;
+    std::pair<PacketArrays, std::exception_ptr> result{PacketArrays(packets, raw), nullptr};
+    PacketArrays& arrays = result.first;
+    if (!api_->tolmaren_isConnected()) StatusWords::check("tolmaren_readElectrodeData", 1);
+    if (!api_->tolmaren_getDatamode()) StatusWords::check("tolmaren_readElectrodeData", 2);
+    if (!reader_) reader_.emplace(*api_);
+    const StreamCounts before = reader_->counts();
+    try {
+        Interruptible::run(packets, packetsPerPiece, [&](std::size_t) {
+            const CodePacket* packet = reader_->next();
+            arrays.ended = packet == nullptr;
+            return packet != nullptr && arrays.put(*packet);
+        });
+    } catch (const tolmaren_tools::ToolError&) {
+        result.second = std::current_exception();
+    } catch (const morvek::FileDescriptor::Exception&) {
+        result.second = std::current_exception();
+    }
+    arrays.counts = reader_->counts();
+    arrays.counts -= before;
+    arrays.trim();
+    return result;
 }
 
 AdcArrays Basestation::readAdc(std::size_t packets, bool raw) {
     const auto lock = claim();
-    AdcArrays arrays(packets, raw, api_->tolmaren_getScaleFactorToVoltage());
-    AdcPacket packet;
+    const char* operation = "tolmaren_readADCData";
+    if (!api_->tolmaren_isConnected()) StatusWords::check(operation, 1);
+    if (api_->tolmaren_getDatamode()) StatusWords::check(operation, 2);
+    AdcArrays arrays(packets, raw);
+    StreamDecoder& decoder = api_->tolmaren_getStreamDecoder();
     Interruptible::run(packets, packetsPerPiece, [&](std::size_t p) {
-        StatusWords::check("tolmaren_readADCData", api_->tolmaren_readADCData(packet));
-        arrays.put(p, packet);
+        const unsigned char* bytes = decoder.take(AdcPacket::packetSize);
+        if (bytes == nullptr) StatusWords::check(operation, 3);
+        for (unsigned int r = 0; r < AdcPacket::recordCount; ++r) {
+            uint32_t counter = 0;
+            uint16_t codes[AdcRecord::adcs];
+            if (!AdcRecord::decode(bytes + r * AdcRecord::bytes, counter, codes).passed)
+                StatusWords::check(operation, 4);
+            arrays.put(p * AdcPacket::recordCount + r, counter, codes);
+        }
         return true;
     });
     return arrays;
@@ -90,10 +116,8 @@ std::string Basestation::record(const std::string& path, uint64_t packets) {
         recorder.emplace(*api_, path, tolmaren_tools::ProbeSnapshot::take(*api_));
     }
     try {
-        Interruptible::run(packets, packetsPerPiece, [&](std::size_t) {
-            recorder->readPacket();
-            return true;
-        });
+        Interruptible::run(packets, packetsPerPiece,
+                           [&](std::size_t) { return recorder->readPacket() != nullptr; });
     } catch (const py::error_already_set&) {
         {
             py::gil_scoped_release release;

@@ -1,16 +1,19 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <pybind11/pybind11.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AdcArrays.h"
 #include "PacketArrays.h"
 #include "api/Tolmaren_basestation_api.h"
+#include "tolmaren_tools/LiveReader.h"
 #include "tolmaren_tools/SelfTests.h"
 #include "tolmaren_tools/StatusWords.h"
 
@@ -42,7 +45,10 @@ public:
         tolmaren_tools::StatusWords::check(operation, call(std::forward<F>(f)));
     }
 
-    PacketArrays read(std::size_t packets, bool raw);
+    // Up to `packets` packets, through the one reader this Basestation keeps
+    // while open, so that its counts follow the stream across calls. What was
+    // read before a failure comes back with the failure.
+    std::pair<PacketArrays, std::exception_ptr> read(std::size_t packets, bool raw);
     AdcArrays readAdc(std::size_t packets, bool raw);
     // Records `packets` packets to `path` with its sidecar, as `tolmaren
     // record` does, and returns the sidecar's JSON. Ctrl-C ends the
@@ -61,4 +67,5 @@ private:
     std::optional<std::string> playback_;
     std::mutex mutex_;
     std::unique_ptr<Tolmaren_basestation_api> api_;
+    std::optional<tolmaren_tools::LiveReader> reader_; // from the first read to the close
 };

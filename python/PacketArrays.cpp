@@ -2,30 +2,37 @@
 
 #include <cstring>
 
-#include "SampleUnits.h"
+#include "data/CodeVolts.h"
 
 namespace py = pybind11;
 
 namespace {
 
-constexpr std::size_t blocks = ElectrodePacket::blockCount;
-constexpr std::size_t channels = ElectrodePacket::channelCount;
-constexpr std::size_t counterCount = ElectrodePacket::counterCount;
+constexpr std::size_t blocks = CodePacket::blocks;
+constexpr std::size_t channels = CodePacket::channels;
+constexpr std::size_t counterCount = CodePacket::counters;
+constexpr uint16_t midScale = 512;
 
-static_assert(tolmaren_tools::CodePacket::blocks == blocks &&
-                  tolmaren_tools::CodePacket::channels == channels &&
-                  tolmaren_tools::CodePacket::counters == counterCount,
-              "both decoders give packets of the same shape");
 static_assert(sizeof(bool) == 1, "NumPy's bool is one byte");
 
 template <typename T> py::array_t<T> matrix(std::size_t rows, std::size_t columns) {
     return py::array_t<T>({rows, columns});
 }
 
+void store(const uint16_t* codes, std::size_t count, bool raw, void* out, std::size_t at) {
+    if (raw)
+        std::memcpy(static_cast<uint16_t*>(out) + at, codes, count * sizeof(uint16_t));
+    else
+        CodeVolts::toVolts(codes, count, static_cast<float*>(out) + at);
+}
+
 } // namespace
 
-PacketArrays::PacketArrays(std::size_t packets, bool raw, float voltsPerCode)
-    : raw(raw), voltsPerCode_(voltsPerCode) {
+PacketArrays::PacketArrays(std::size_t packets, bool raw) : raw(raw), capacity_(packets) {
+    allocate(packets);
+}
+
+void PacketArrays::allocate(std::size_t packets) {
     if (raw) {
         ap = matrix<uint16_t>(packets * blocks, channels);
         lfp = matrix<uint16_t>(packets, channels);
@@ -43,44 +50,43 @@ PacketArrays::PacketArrays(std::size_t packets, bool raw, float voltsPerCode)
     startTrigger_ = static_cast<bool*>(startTrigger.mutable_data());
 }
 
-void PacketArrays::put(std::size_t packet, const ElectrodePacket& decoded) {
-    const std::size_t apAt = packet * blocks * channels, lfpAt = packet * channels;
-    if (raw) {
-        SampleUnits::toCodes(&decoded.apData[0][0], blocks * channels, voltsPerCode_,
-                             static_cast<uint16_t*>(ap_) + apAt);
-        SampleUnits::toCodes(decoded.lfpData, channels, voltsPerCode_,
-                             static_cast<uint16_t*>(lfp_) + lfpAt);
-    } else {
-        std::memcpy(static_cast<float*>(ap_) + apAt, decoded.apData, sizeof decoded.apData);
-        std::memcpy(static_cast<float*>(lfp_) + lfpAt, decoded.lfpData, sizeof decoded.lfpData);
+bool PacketArrays::put(const CodePacket& decoded) {
+    if (packets_ == capacity_) return false;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        if (!decoded.has(static_cast<unsigned int>(b))) continue;
+        store(decoded.ap[b], channels, raw, ap_, rows_ * channels);
+        std::memcpy(counters_ + rows_ * counterCount, decoded.counter[b],
+                    sizeof decoded.counter[b]);
+        synchronization_[rows_] = decoded.synchronization[b];
+        startTrigger_[rows_] = decoded.startTrigger[b];
+        ++rows_;
     }
-    std::memcpy(counters_ + packet * blocks * counterCount, decoded.ctrs, sizeof decoded.ctrs);
-    std::memcpy(synchronization_ + packet * blocks, decoded.synchronization,
-                sizeof decoded.synchronization);
-    std::memcpy(startTrigger_ + packet * blocks, decoded.startTrigger, sizeof decoded.startTrigger);
+    if (decoded.whole()) {
+        store(decoded.lfp, channels, raw, lfp_, packets_ * channels);
+    } else {
+        uint16_t lfp[channels];
+        for (unsigned int c = 0; c < channels; ++c)
+            lfp[c] = decoded.has(CodePacket::lfpPlace(c)) ? decoded.lfp[c] : midScale;
+        store(lfp, channels, raw, lfp_, packets_ * channels);
+    }
+    ++packets_;
+    return true;
 }
 
-void PacketArrays::put(std::size_t packet, const tolmaren_tools::CodePacket& decoded) {
-    const std::size_t apAt = packet * blocks * channels, lfpAt = packet * channels;
-    if (raw) {
-        std::memcpy(static_cast<uint16_t*>(ap_) + apAt, decoded.ap, sizeof decoded.ap);
-        std::memcpy(static_cast<uint16_t*>(lfp_) + lfpAt, decoded.lfp, sizeof decoded.lfp);
-    } else {
-        SampleUnits::toVolts(&decoded.ap[0][0], blocks * channels, voltsPerCode_,
-                             static_cast<float*>(ap_) + apAt);
-        SampleUnits::toVolts(decoded.lfp, channels, voltsPerCode_,
-                             static_cast<float*>(lfp_) + lfpAt);
-    }
-    std::memcpy(counters_ + packet * blocks * counterCount, decoded.counter,
-                sizeof decoded.counter);
-    std::memcpy(synchronization_ + packet * blocks, decoded.synchronization,
-                sizeof decoded.synchronization);
-    std::memcpy(startTrigger_ + packet * blocks, decoded.startTrigger, sizeof decoded.startTrigger);
+void PacketArrays::grow(std::size_t more) {
+    const py::array held[] = {ap, lfp, counters, synchronization, startTrigger};
+    capacity_ = packets_ + more;
+    allocate(capacity_);
+    py::array grown[] = {ap, lfp, counters, synchronization, startTrigger};
+    const std::size_t rows[] = {rows_, packets_, rows_, rows_, rows_};
+    for (std::size_t i = 0; i < 5; ++i)
+        std::memcpy(grown[i].mutable_data(), held[i].data(),
+                    rows[i] * static_cast<std::size_t>(held[i].strides(0)));
 }
 
-void PacketArrays::truncate(std::size_t packets) {
-    const py::slice samples(0, static_cast<py::ssize_t>(packets * blocks), 1);
-    const py::slice rows(0, static_cast<py::ssize_t>(packets), 1);
+void PacketArrays::trim() {
+    const py::slice samples(0, static_cast<py::ssize_t>(rows_), 1);
+    const py::slice rows(0, static_cast<py::ssize_t>(packets_), 1);
     ap = ap[samples].cast<py::array>();
     lfp = lfp[rows].cast<py::array>();
     counters = counters[samples].cast<py::array>();

@@ -264,11 +264,22 @@ void bindConfiguration(py::class_<Basestation>& c) {
 }
 
 void bindReading(py::class_<Basestation>& c) {
-    c.def("read", &Basestation::read, py::arg("packets"), py::arg("raw") = false,
-          "Reads `packets` electrode packets (2500 a second) from the live stream into a Data "
-          "object of NumPy arrays: samples in volts at the ADC input, or ADC codes when raw. "
-          "Packets that fail their checks are skipped and counted in decode_errors. The "
-          "library reads without the GIL; Ctrl-C stops with KeyboardInterrupt.")
+    c.def(
+         "read",
+         [](Basestation& b, std::size_t packets, bool raw) {
+             auto [data, failure] = b.read(packets, raw);
+             if (failure) raiseWith(failure, py::cast(std::move(data)));
+             return data;
+         },
+         py::arg("packets"), py::arg("raw") = false,
+         "Reads `packets` electrode packets (2500 a second) from the stream into a Data object "
+         "of NumPy arrays: samples in volts at the ADC input, or ADC codes when raw. Blocks that "
+         "fail their checks are left out and counted; a packet missing blocks comes with those "
+         "that arrived. One reader follows the stream from the first read to the close, so "
+         "gaps between two reads count too. A failure raises tolmaren.Error whose `data` holds "
+         "what was read before it; at the end of a played-back recording the Data holds fewer "
+         "packets and `ended` is True. The library reads without the GIL; Ctrl-C stops with "
+         "KeyboardInterrupt.")
         .def("read_adc", &Basestation::readAdc, py::arg("packets"), py::arg("raw") = false,
              "Reads `packets` ADC packets (13 records each) in data mode 'adc' into an AdcData "
              "object.")

@@ -13,32 +13,45 @@ namespace {
 // module's statics would have been destroyed.
 py::exception<tolmaren_tools::ToolError>* errorType = nullptr;
 
-void raise(const std::string& message, py::object code, py::object operation) {
+py::object instance(const std::string& message, py::object code, py::object operation) {
     // Called as a type (not as pybind11::exception, which only sets a message),
     // to make an instance that carries the attributes.
     py::object error = static_cast<py::object&>(*errorType)(message);
     error.attr("code") = std::move(code);
     error.attr("operation") = std::move(operation);
-    PyErr_SetObject(errorType->ptr(), error.ptr());
+    return error;
 }
 
 void translate(std::exception_ptr failure) {
-    try {
-        if (failure) std::rethrow_exception(failure);
-    } catch (const tolmaren_tools::StatusError& e) {
-        raise(e.what(), py::int_(e.code()), py::str(e.operation()));
-    } catch (const tolmaren_tools::ToolError& e) {
-        raise(e.what(), py::none(), py::none());
-    } catch (const VciInterface::Exception& e) {
-        raise(std::string("the basestation did not answer properly (") + e.what() + ")", py::none(),
-              py::none());
-    } catch (const morvek::FileDescriptor::Exception& e) {
-        raise(std::string("the connection to the basestation failed (") + e.what() + ")",
-              py::none(), py::none());
-    }
+    if (!failure) return;
+    const py::object error = errorFor(failure);
+    PyErr_SetObject(errorType->ptr(), error.ptr());
 }
 
 } // namespace
+
+py::object errorFor(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const tolmaren_tools::StatusError& e) {
+        return instance(e.what(), py::int_(e.code()), py::str(e.operation()));
+    } catch (const tolmaren_tools::ToolError& e) {
+        return instance(e.what(), py::none(), py::none());
+    } catch (const VciInterface::Exception& e) {
+        return instance(std::string("the basestation did not answer properly (") + e.what() + ")",
+                        py::none(), py::none());
+    } catch (const morvek::FileDescriptor::Exception& e) {
+        return instance(std::string("the connection to the basestation failed (") + e.what() + ")",
+                        py::none(), py::none());
+    }
+}
+
+[[noreturn]] void raiseWith(std::exception_ptr failure, py::object data) {
+    py::object error = errorFor(failure);
+    error.attr("data") = std::move(data);
+    PyErr_SetObject(errorType->ptr(), error.ptr());
+    throw py::error_already_set();
+}
 
 void bindErrors(py::module_& module) {
     errorType = new py::exception<tolmaren_tools::ToolError>(module, "Error", PyExc_RuntimeError);
@@ -47,8 +60,10 @@ void bindErrors(py::module_& module) {
         "for example 'tolmaren_open failed: the basestation's configuration port (1235) refused "
         "the connection (code 2)'. `code` is the library's nonzero status code and `operation` "
         "the library call that returned it; both are None for failures without a status code "
-        "(an unreadable file, a basestation that does not answer properly).";
+        "(an unreadable file, a basestation that does not answer properly). `data`: what a read "
+        "decoded before it failed, as a Data object; None for other failures.";
     errorType->attr("code") = py::none();
     errorType->attr("operation") = py::none();
+    errorType->attr("data") = py::none();
     py::register_exception_translator(translate);
 }

@@ -1,4 +1,5 @@
 // Recordings: read back into NumPy arrays, their settings, the export.
+#include <limits>
 #include <memory>
 #include <optional>
 #include <pybind11/stl.h>
@@ -23,13 +24,19 @@ namespace {
 // Packets decoded between looks for Ctrl-C: a few milliseconds.
 constexpr std::size_t packetsPerPiece = 2500;
 
-// The recording's settings, with what was assumed as a Python warning.
-RecordingSettings loadSettings(const std::string& path) {
+std::unique_ptr<RecordingReader> openRecording(const std::string& path) {
+    py::gil_scoped_release release;
+    return std::make_unique<RecordingReader>(path);
+}
+
+// The recording's settings, with what was assumed, or found cut short, as
+// Python warnings.
+RecordingSettings loadSettings(const RecordingReader& reader) {
     std::ostringstream notes;
     RecordingSettings settings;
     {
         py::gil_scoped_release release;
-        settings = RecordingSettings::load(path, notes);
+        settings = RecordingSettings::load(reader, notes);
     }
     if (!notes.str().empty())
         py::module_::import("warnings").attr("warn")(notes.str().substr(0, notes.str().size() - 1));
@@ -38,44 +45,39 @@ RecordingSettings loadSettings(const std::string& path) {
 
 PacketArrays readRecording(const std::string& path, bool raw, uint64_t start,
                            std::optional<uint64_t> count) {
-    std::optional<RecordingReader> reader;
-    std::optional<RecordingInfo> sidecar;
-    {
-        py::gil_scoped_release release;
-        reader.emplace(path);
-        sidecar = tolmaren_tools::Sidecar::readFor(path);
-    }
-    // Volts at the ADC input need no settings but the scale, which is the
-    // library's constant unless the sidecar says otherwise.
-    const float voltsPerCode =
-        static_cast<float>(sidecar ? sidecar->voltsPerCode : RecordingInfo::defaultVoltsPerCode);
+    const auto reader = openRecording(path);
+    // Packets missing blocks can make more packets than whole ones would: the
+    // arrays then grow.
     const uint64_t left = reader->packetCapacity() - std::min(start, reader->packetCapacity());
-    const uint64_t wanted = std::min(left, count.value_or(left));
-    PacketArrays arrays(wanted, raw, voltsPerCode);
-
-    auto packet = std::make_unique<tolmaren_tools::CodePacket>();
-    Interruptible::run(start, packetsPerPiece, [&](std::size_t) { return reader->next(*packet); });
-    const auto skipped = reader->counts();
-    const std::size_t read = Interruptible::run(wanted, packetsPerPiece, [&](std::size_t p) {
-        if (!reader->next(*packet)) return false;
-        arrays.put(p, *packet);
-        return true;
-    });
-    const auto counts = reader->counts();
-    arrays.counts.packets = read;
-    arrays.counts.decodeErrors = counts.decodeErrors - skipped.decodeErrors;
-    arrays.counts.counterGaps = counts.counterGaps - skipped.counterGaps;
-    if (read < wanted) arrays.truncate(read);
+    const uint64_t wanted = count.value_or(std::numeric_limits<uint64_t>::max());
+    PacketArrays arrays(std::min(left + 1, wanted), raw);
+    Interruptible::run(start, packetsPerPiece,
+                       [&](std::size_t) { return reader->next() != nullptr; });
+    const StreamCounts skipped = reader->counts();
+    const CodePacket* packet = nullptr;
+    for (uint64_t held = 0; held < wanted;) {
+        held += Interruptible::run(wanted - held, packetsPerPiece, [&](std::size_t) {
+            packet = reader->next();
+            return packet != nullptr && arrays.put(*packet);
+        });
+        if (packet == nullptr) break;
+        if (held < wanted) { // full: the packet in hand goes in once there is room
+            arrays.grow(std::min<uint64_t>(wanted - held, arrays.capacity() / 8 + 16));
+            arrays.put(*packet);
+            ++held;
+        }
+    }
+    arrays.ended = packet == nullptr;
+    reader->requireBlocks();
+    arrays.counts = reader->counts();
+    arrays.counts -= skipped;
+    arrays.trim();
     return arrays;
 }
 
 py::dict exportRecording(const std::string& path, const std::string& outDir) {
-    std::optional<RecordingReader> reader;
-    {
-        py::gil_scoped_release release;
-        reader.emplace(path);
-    }
-    const RecordingSettings settings = loadSettings(path);
+    const auto reader = openRecording(path);
+    const RecordingSettings settings = loadSettings(*reader);
     tolmaren_tools::ExportResult result;
     {
         py::gil_scoped_release release;
@@ -88,11 +90,9 @@ py::dict exportRecording(const std::string& path, const std::string& outDir) {
           tolmaren_tools::Exporter::metadataFile, tolmaren_tools::Exporter::probeFile})
         files.append(outDir + "/" + name);
     py::dict summary;
-    summary["packets"] = result.counts.packets;
     summary["ap_samples"] = result.apSamples;
     summary["lfp_samples"] = result.lfpSamples;
-    summary["decode_errors"] = result.counts.decodeErrors;
-    summary["counter_gaps"] = result.counts.counterGaps;
+    summary["counts"] = PythonJson::counts(result.counts);
     summary["files"] = files;
     return summary;
 }
@@ -106,12 +106,13 @@ void bindRecordings(py::module_& module) {
         "Decodes a raw recording into a Data object, the arrays Basestation.read() gives: "
         "samples in volts at the ADC input, or ADC codes when raw. `start` and `count` choose "
         "whole packets (2500 a second): the first `start` are skipped, at most `count` are "
-        "read. The file is read in pieces, never whole; blocks that fail their checks cost "
-        "their packet and count in decode_errors.");
+        "read (a packet missing blocks counts as one). The file is read in pieces, never "
+        "whole, through the library's decoder: its counts are those of `tolmaren play`.");
     module.def(
         "read_settings",
         [](const std::string& path) {
-            return PythonJson::parse(tolmaren_tools::Sidecar::toJson(loadSettings(path).info));
+            return PythonJson::parse(
+                tolmaren_tools::Sidecar::toJson(loadSettings(*openRecording(path)).info));
         },
         py::arg("path"),
         "The settings a recording was made with, from its sidecar (path + '.json'), as a dict: "

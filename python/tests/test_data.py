@@ -25,34 +25,38 @@ def test_recording_decodes_as_the_library_does(station, tmp_path):
     path = tmp_path / "rec.bin"
     station.record(str(path), packets=400)
     blocks = bytearray(path.read_bytes())
-    # Packet 100, block 5: the marker bit of its first AP word. Both decoders
-    # must drop that packet, and only that one.
+    # Packet 100, block 5: the marker bit of its first AP word. Only that
+    # block goes; its packet comes with the other 11.
     blocks[(12 * 100 + 5) * 612 + 100] |= 0x80
     path.write_bytes(blocks)
 
     for raw in (False, True):
         data = tolmaren.read_recording(str(path), raw=raw)
-        assert data.packets == 399 and data.decode_errors > 0
-        assert data.ap.shape == (399 * 12, 384) and data.lfp.shape == (399, 384)
+        assert data.counts == {"packets": 399, "packets_abandoned": 1, "blocks": 4799,
+                               "blocks_rejected": 1, "gaps": 1, "blocks_lost": 1, "segments": 1}
+        assert data.ap.shape == (4799, 384) and data.lfp.shape == (400, 384)
         assert data.ap.dtype == (np.uint16 if raw else np.float32)
-        library = played_back(path, 399, raw)
+        assert data.ended
+        library = played_back(path, 400, raw)
         for field in FIELDS:
             assert np.array_equal(getattr(data, field), getattr(library, field)), field
-        assert data.counter_gaps == library.counter_gaps == 1
+        assert library.counts == data.counts
 
     codes = tolmaren.read_recording(str(path), raw=True)
     volts = tolmaren.read_recording(str(path))
     assert np.array_equal(volts.ap, codes.ap.astype(np.float32) * np.float32(1.2 / 1023))
-    # A window: packets 200 to 249 of those that decode.
+    assert codes.lfp[100, 10] == 512  # carried by the lost block 5
+    # A window: packets 200 to 249.
     window = tolmaren.read_recording(str(path), raw=True, start=200, count=50)
-    assert np.array_equal(window.ap, codes.ap[200 * 12 : 250 * 12])
-    assert window.decode_errors == 0
+    assert np.array_equal(window.ap, codes.ap[200 * 12 - 1 : 250 * 12 - 1])
+    assert window.counts["blocks_rejected"] == 0 and not window.ended
 
 
 def test_live_read_is_gapless_and_in_range(station):
     station.select_bank(0)
     data = station.read(500, raw=True)
-    assert data.ap.shape == (6000, 384) and data.decode_errors == 0 and data.counter_gaps == 0
+    assert data.ap.shape == (6000, 384) and data.counts["blocks_rejected"] == 0
+    assert data.counts["gaps"] == 0
     assert np.array_equal(np.diff(data.counters[:, 0].astype(np.int64)), np.ones(5999))
     assert data.ap.max() <= 1023 and 400 < np.median(data.ap) < 624
     volts = station.read(10)
@@ -76,7 +80,7 @@ def test_record_writes_the_tools_sidecar_and_export(station, tmp_path, tool):
                    capture_output=True)
     for name in ("ap.bin", "lfp.bin", "recording.json", "probe.json"):
         assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes()
-    assert summary["packets"] == 500 and summary["ap_samples"] == 6000
+    assert summary["counts"]["packets"] == 500 and summary["ap_samples"] == 6000
     exported = np.fromfile(tmp_path / "py" / "ap.bin", dtype="<i2").reshape(6000, 384)
     codes = tolmaren.read_recording(str(path), raw=True).ap
     assert np.array_equal(exported, codes.astype(np.int16) - 512)

@@ -9,4 +9,4 @@ def test_readme_example_records_and_reads_back(tmp_path, monkeypatch, capsys):
     monkeypatch.chdir(tmp_path)
     runpy.run_path(str(EXAMPLE), run_name="__main__")
     assert (tmp_path / "rec.bin").stat().st_size == 5000 * 12 * 612
-    assert "5000 packets, ADC codes, 0 decode errors" in capsys.readouterr().out
+    assert "ADC codes, 5000 packets, 0 abandoned, 60000 blocks, 0 rejected" in capsys.readouterr().out

@@ -22,13 +22,13 @@ def test_failures_raise_the_code_operation_and_words(tmp_path):
     assert (refused.value.code, refused.value.operation) == (2, "tolmaren_open")
     assert "configuration port (1235) refused the connection (code 2)" in str(refused.value)
 
-    cut = tmp_path / "cut.bin"
-    cut.write_bytes(bytes(1000))
-    with pytest.raises(tolmaren.Error, match="cut.bin is truncated") as truncated:
-        tolmaren.read_recording(str(cut))
-    assert truncated.value.code is None
-    with pytest.warns(UserWarning, match="no sidecar"):
-        assert tolmaren.read_settings(str(cut))["probe"]["type"] == 0
+    zeros = tmp_path / "zeros.bin"
+    zeros.write_bytes(bytes(1000))
+    with pytest.raises(tolmaren.Error, match="zeros.bin holds no valid block") as garbage:
+        tolmaren.read_recording(str(zeros))
+    assert garbage.value.code is None
+    with pytest.warns(UserWarning, match="ends 388 bytes into a block"):
+        assert tolmaren.read_settings(str(zeros))["probe"]["type"] == 0
 
 
 def test_identity_and_self_tests(station):

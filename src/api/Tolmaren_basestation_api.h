@@ -3,18 +3,22 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "api/Test4Settings.h"
 #include "api/DacControlStatusCode.h"
+#include "api/Test4Settings.h"
 #include "api/VersionNumber.h"
 #include "config/AsicID.h"
 #include "config/BaseConfiguration.h"
 #include "config/ShankConfiguration.h"
 #include "config/TestConfiguration.h"
 #include "data/AdcPacket.h"
+#include "data/CodePacket.h"
+#include "data/DataLinkSource.h"
 #include "data/ElectrodePacket.h"
+#include "data/StreamDecoder.h"
 #include "data/TolmarenConnectionLinkIntf.h"
 #include "registers/neuroprobe.h"
 #include "vci/VciInterface.h"
@@ -78,6 +82,11 @@ public:
     // The next size bytes of the stream, undecoded; empty without a data link.
     ConnectionLinkPacket tolmaren_readUnprocessed(unsigned int size);
     float tolmaren_getScaleFactorToVoltage();
+    // The stream's decoder, which the reads above go through, on whichever
+    // data link is open: for readers that take packets as codes, with the
+    // block counter followed and gaps counted (StreamDecoder::next()). Its
+    // counts start afresh at every close.
+    StreamDecoder& tolmaren_getStreamDecoder() { return decoder_; }
     unsigned int tolmaren_gainCorrection(std::vector<unsigned short>& table);
     unsigned int tolmaren_setGainCorrectionCalibration(std::vector<unsigned short> table);
     unsigned int tolmaren_getGainCorrectionCalibration(std::vector<unsigned short>& table);
@@ -350,6 +359,12 @@ protected:
     unsigned char eepromImage_[2048];
     bool dummyMode_ = false;
     std::ofstream log_;
+
+    // The one decoder of the stream, reading from dataLink_; the facade's
+    // reads decode into readCodes_ and convert what they decoded to volts.
+    DataLinkSource dataSource_{dataLink_, dummyMode_};
+    StreamDecoder decoder_{&dataSource_};
+    std::unique_ptr<CodePacket> readCodes_ = std::make_unique<CodePacket>();
 
     Test4Settings test4Settings_;
 

@@ -18,17 +18,16 @@ Tolmaren_basestation_api::Tolmaren_basestation_api()
     for (unsigned int i = 0; i < impedanceRecordLength_; ++i)
         sampleTimes_[i] = i / 30000.0;
 
-    dcLevelCodes_ = {{"1.59", 0},    {"150", 2925},   {"200", 3933},   {"400", 7951},
-                     {"450", 8954},  {"500", 9953},   {"600", 11960},  {"700", 13968},
-                     {"750", 14970}, {"800", 15980},  {"1000", 19969}, {"1050", 20977}};
+    dcLevelCodes_ = {{"1.59", 0},    {"150", 2925},  {"200", 3933},   {"400", 7951},
+                     {"450", 8954},  {"500", 9953},  {"600", 11960},  {"700", 13968},
+                     {"750", 14970}, {"800", 15980}, {"1000", 19969}, {"1050", 20977}};
 }
 
 Tolmaren_basestation_api::~Tolmaren_basestation_api() {
     Tolmaren_basestation_api::tolmaren_close();
     if (log_.is_open()) {
         log_.close();
-        if (log_.is_open())
-            log_.setstate(std::ios::failbit);
+        if (log_.is_open()) log_.setstate(std::ios::failbit);
     }
     for (unsigned int c = 0; c < slopeCodes_; ++c)
         delete[] slopeTable_[c];
@@ -51,41 +50,33 @@ void Tolmaren_basestation_api::tolmaren_milliSleep(unsigned int ms) {
 }
 
 void Tolmaren_basestation_api::tolmaren_close() {
-    if (logging())
-        log_ << "tolmaren_close() called\n";
+    if (logging()) log_ << "tolmaren_close() called\n";
     delete dataLink_;
     dataLink_ = nullptr;
-    if (logging())
-        log_ << "data link disConnected\n";
+    decoder_.reset();
+    if (logging()) log_ << "data link disConnected\n";
     delete configLink_;
     configLink_ = nullptr;
-    if (logging())
-        log_ << "configuration link disConnected\n";
+    if (logging()) log_ << "configuration link disConnected\n";
     delete datamodel_;
     datamodel_ = nullptr;
-    if (logging())
-        log_ << "api datamodel_ member deleted\n";
+    if (logging()) log_ << "api datamodel_ member deleted\n";
     dummyMode_ = false;
 }
 
 bool Tolmaren_basestation_api::tolmaren_isConnected() {
-    if (logging())
-        log_ << "tolmaren_isConnected() called\n";
+    if (logging()) log_ << "tolmaren_isConnected() called\n";
     const bool connected = dataLink_ != nullptr && configLink_ != nullptr;
-    if (logging())
-        log_ << (connected ? "-> returns true\n" : "-> returns false\n");
+    if (logging()) log_ << (connected ? "-> returns true\n" : "-> returns false\n");
     return connected;
 }
 
 unsigned int Tolmaren_basestation_api::tolmaren_getHardwareVersion(VersionNumber* version) {
-    if (logging())
-        log_ << "tolmaren_getHardwareVersion(VersionNumber version)\n";
-    if (configLink_ == nullptr || datamodel_ == nullptr)
-        return 1;
+    if (logging()) log_ << "tolmaren_getHardwareVersion(VersionNumber version)\n";
+    if (configLink_ == nullptr || datamodel_ == nullptr) return 1;
     version->major = static_cast<uint16_t>(datamodel_->tolmaren_cfg.fpga_version.major.read());
     version->minor = static_cast<uint16_t>(datamodel_->tolmaren_cfg.fpga_version.minor.read());
-    if (logging())
-        log_ << "-> {" << version->major << ", " << version->minor << ")\n";
+    if (logging()) log_ << "-> {" << version->major << ", " << version->minor << ")\n";
     return 0;
 }
 
@@ -99,6 +90,10 @@ VersionNumber Tolmaren_basestation_api::tolmaren_getAPIVersion() {
     return version;
 }
 
-unsigned int Tolmaren_basestation_api::tolmaren_recalib() { return 1; }
+unsigned int Tolmaren_basestation_api::tolmaren_recalib() {
+    return 1;
+}
 
-int8_t Tolmaren_basestation_api::tolmaren_getOption() { return asicId_.probeType; }
+int8_t Tolmaren_basestation_api::tolmaren_getOption() {
+    return asicId_.probeType;
+}

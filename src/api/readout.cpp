@@ -1,18 +1,41 @@
 #include "api/Tolmaren_basestation_api.h"
-#include "data/DataWord.h"
+#include "data/AdcRecord.h"
+#include "data/CodeVolts.h"
 
 // Status codes of the reads: 0 decoded, 1 not connected, 2 the data mode does
 // not match the packet form, 3 the data link delivered nothing, 4 a marker,
 // block index or reserved bit was wrong. A failed read has consumed every
-// unit it fetched; the next read starts after them.
+// unit it fetched, except a valid block 0 that cut its packet short: the
+// next read begins with it.
+
+namespace {
+
+// The fields of place b that its decode stored, in volts.
+void storeBlock(const CodePacket& codes, unsigned int b, const BlockProgress& progress,
+                ElectrodePacket& packet) {
+    packet.synchronization[b] = codes.synchronization[b];
+    packet.startTrigger[b] = codes.startTrigger[b];
+    for (unsigned int k = 0; k < progress.counters; ++k)
+        packet.ctrs[b][k] = codes.counter[b][k];
+    // LFP code v of place b is channel 24 (v div 2) + 2 b + v mod 2.
+    for (unsigned int v = 0; v < progress.lfpCodes; ++v) {
+        const unsigned int channel = 24 * (v / 2) + 2 * b + v % 2;
+        packet.lfpData[channel] = CodeVolts::toVolts(codes.lfp[channel]);
+    }
+    CodeVolts::toVolts(codes.ap[b], progress.dataCodes, packet.apData[b]);
+}
+
+} // namespace
 
 unsigned int Tolmaren_basestation_api::tolmaren_readElectrodeData(ElectrodePacket& packet) {
     if (!tolmaren_isConnected()) return 1;
     if (!datamode_) return 2;
     for (unsigned int b = 0; b < ElectrodePacket::blockCount; ++b) {
-        const unsigned char* block = dataLink_->rawread(ElectrodePacket::blockSize);
-        if (block == nullptr) return 3;
-        if (!packet.decodeBlock(b, block)) return 4;
+        BlockProgress progress;
+        const auto result = decoder_.readBlock(b, *readCodes_, progress);
+        if (result == StreamDecoder::BlockResult::NoData) return 3;
+        storeBlock(*readCodes_, b, progress, packet);
+        if (result == StreamDecoder::BlockResult::Failed) return 4;
     }
     return 0;
 }
@@ -20,9 +43,17 @@ unsigned int Tolmaren_basestation_api::tolmaren_readElectrodeData(ElectrodePacke
 unsigned int Tolmaren_basestation_api::tolmaren_readADCData(AdcPacket& packet) {
     if (!tolmaren_isConnected()) return 1;
     if (datamode_) return 2;
-    const unsigned char* bytes = dataLink_->rawread(AdcPacket::packetSize);
+    const unsigned char* bytes = decoder_.take(AdcPacket::packetSize);
     if (bytes == nullptr) return 3;
-    return packet.decode(bytes) ? 0 : 4;
+    for (unsigned int r = 0; r < AdcPacket::recordCount; ++r) {
+        uint16_t codes[AdcRecord::adcs];
+        AdcPacket::Record& record = packet.records[r];
+        const BlockProgress progress =
+            AdcRecord::decode(bytes + r * AdcRecord::bytes, record.ctr, codes);
+        CodeVolts::toVolts(codes, progress.dataCodes, record.adcData);
+        if (!progress.passed) return 4;
+    }
+    return 0;
 }
 
 // The skips read through the virtual table, so an overridden read serves them.
@@ -45,10 +76,12 @@ unsigned int Tolmaren_basestation_api::skipAdcData(unsigned int count) {
 }
 
 // Drains the live stream until it pauses for longer than the data link's read
-// time-out; a recording has no stream to drain.
+// time-out; a recording has no stream to drain. What the decoder kept goes
+// too, so that the next read sees only fresh data.
 unsigned int Tolmaren_basestation_api::tolmaren_flushData() {
     if (!tolmaren_isConnected()) return 1;
     if (dummyMode_) return 0;
+    decoder_.discard();
     while (dataLink_->rawread(1024) != nullptr) {
     }
     return 0;
@@ -60,5 +93,5 @@ ConnectionLinkPacket Tolmaren_basestation_api::tolmaren_readUnprocessed(unsigned
 }
 
 float Tolmaren_basestation_api::tolmaren_getScaleFactorToVoltage() {
-    return DataWord::voltsPerCode;
+    return CodeVolts::voltsPerCode;
 }

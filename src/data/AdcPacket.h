@@ -18,11 +18,6 @@ public:
 
     AdcPacket();
 
-    // Decodes the 624 bytes of a packet, record by record. Stops at the first
-    // failing marker or reserved bit with false; the fields decoded up to
-    // there keep their new values, the rest their old ones.
-    bool decode(const unsigned char* bytes);
-
     void printPacket() const;
 
     Record records[recordCount];

@@ -14,12 +14,6 @@ public:
 
     ElectrodePacket();
 
-    // Decodes the 612 bytes of the block in place b of its packet. Stops at
-    // the first failing check (marker, block index or reserved bit) with
-    // false; the fields decoded up to there keep their new values, the rest
-    // their old ones.
-    bool decodeBlock(unsigned int b, const unsigned char* block);
-
     void printPacket() const;
 
     bool startTrigger[blockCount];

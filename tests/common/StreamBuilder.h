@@ -52,6 +52,17 @@ public:
         return *this;
     }
 
+    // Counter word 0 of every block made to count blocks from `first`, as the
+    // basestation's does (the pattern's counters jump).
+    StreamBuilder& countBlocks(uint32_t first = 0) {
+        for (std::size_t n = 0; n < bytes_.size() / 612; ++n) {
+            const uint32_t word = 0xC0000000u | ((first + n) & 0xFFFFFF);
+            for (unsigned int i = 0; i < 4; ++i)
+                bytes_[n * 612 + 4 + i] = static_cast<unsigned char>(word >> (24 - 8 * i));
+        }
+        return *this;
+    }
+
     std::vector<unsigned char>& data() { return bytes_; }
     void writeFile(const std::string& path) const {
         std::ofstream(path, std::ios::binary)

@@ -149,21 +149,24 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
         {"info --sim --no-reply", 1, "did not answer"},
         {"record out.bin --seconds 1 --ap-gain 9", 2, "--ap-gain"},
         {"play missing.bin", 1, "cannot open missing.bin"},
-        {"export cut.bin outdir", 1, "cut.bin is truncated"},
+        {"export zeros.bin outdir", 1, "zeros.bin holds no valid block"},
         {"export bad.bin outdir", 1, "bad.bin.json is not a recording sidecar"},
         {"record out.bin --packets 9 --sim --eeprom-error", 1, "probe identity"},
         {"record no/such/dir/out.bin --packets 9 --sim --fast-data", 1, "cannot write"},
     };
     ScopedWorkDir dir;
-    std::ofstream("cut.bin", std::ios::binary) << std::string(1000, '\0');
+    std::ofstream("zeros.bin", std::ios::binary) << std::string(packetBytes, '\0');
     std::ofstream("bad.bin", std::ios::binary) << std::string(packetBytes, '\0');
     std::ofstream("bad.bin.json") << R"({"format": "tolmaren recording sidecar"})";
     for (const Case& c : cases) {
         const ToolRun run = tool(dir, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.arguments;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
-        if (c.status == 1) {
-            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        if (c.status == 1) { // one line, after any notes
+            const auto last = run.err.rfind('\n', run.err.size() - 2);
+            const std::string failure = run.err.substr(last == std::string::npos ? 0 : last + 1);
+            EXPECT_EQ(std::count(failure.begin(), failure.end(), '\n'), 1) << run.err;
+            EXPECT_EQ(failure.rfind("tolmaren ", 0), 0u) << run.err;
         }
         EXPECT_FALSE(fs::exists("out.bin") || fs::exists("out.bin.json") ||
                      fs::exists("outdir/ap.bin"))

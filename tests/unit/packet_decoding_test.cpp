@@ -136,4 +136,24 @@ TEST_F(Readout, AFailedAdcCheckConsumesThePacketAndSkipsCountWholePackets) {
     }
 }
 
+// A packet cut short by lost blocks fails once; the packet whose block 0
+// cut it short reads whole, and the counts say what happened.
+TEST_F(Readout, APacketCutShortCostsOnlyItself) {
+    S stream;
+    stream.electrodePackets(3);
+    stream.data().erase(stream.data().begin() + 6 * 612, stream.data().begin() + 12 * 612);
+    play(stream, true);
+    EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 4u);
+    EXPECT_EQ(packet.synchronization[6], S::sync(12));
+    for (unsigned int p = 1; p < 3; ++p) {
+        ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
+        EXPECT_TRUE(isPatternPacket(packet, p));
+    }
+    const StreamCounts& counts = api.tolmaren_getStreamDecoder().counts();
+    EXPECT_EQ(counts.packets, 2u);
+    EXPECT_EQ(counts.packetsAbandoned, 1u);
+    EXPECT_EQ(counts.blocksRejected, 0u);
+    EXPECT_EQ(api.tolmaren_readElectrodeData(packet), 3u);
+}
+
 } // namespace

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr unsigned int channels = tolmaren_tools::CodePacket::channels;
+constexpr unsigned int channels = CodePacket::channels;
 constexpr int width = 1400;
 constexpr int left = 90;
 constexpr int right = 110;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-using tolmaren_tools::CodePacket;
-
 StretchBins::StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t samples,
                          unsigned int columns)
     : samples_(std::max<uint64_t>(samples, 1)), columns_(columns),
@@ -17,6 +15,7 @@ StretchBins::StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t sam
 void StretchBins::add(const CodePacket& packet) {
     const float zero = tolmaren_tools::RecordingInfo::adcZeroCode;
     for (unsigned int b = 0; b < CodePacket::blocks && taken_ < samples_; ++b, ++taken_) {
+        if (!packet.has(b)) continue; // its time passes with nothing to show
         const std::size_t column = static_cast<std::size_t>(taken_ * columns_ / samples_);
         float* low = &min_[column * CodePacket::channels];
         float* high = &max_[column * CodePacket::channels];

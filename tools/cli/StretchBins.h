@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tolmaren_tools/CodePacket.h"
+#include "data/CodePacket.h"
 #include "tolmaren_tools/RecordingInfo.h"
 
 // A stretch of AP samples reduced to a fixed number of time columns: the
@@ -15,7 +15,8 @@ public:
     // `samples`: how many AP samples per channel the stretch will hold.
     StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t samples, unsigned int columns);
 
-    void add(const tolmaren_tools::CodePacket& packet);
+    // The blocks that arrived of the packet.
+    void add(const CodePacket& packet);
 
     unsigned int columns() const { return columns_; }
     // Columns that received samples (fewer when packets were lost).

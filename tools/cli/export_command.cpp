@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "tolmaren_tools/Exporter.h"
 #include "tolmaren_tools/RecordingSettings.h"
+#include "tolmaren_tools/StreamCountsText.h"
 
 using tolmaren_tools::Exporter;
 
@@ -18,16 +19,13 @@ struct ExportOptions {
 
 void exportRecording(const ExportOptions& options) {
     tolmaren_tools::RecordingReader reader(options.file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(options.file, std::cerr);
+    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
     const auto result =
         Exporter::run(reader, options.file, options.outDir, settings.info, settings.assumed);
-    std::printf("%s: %llu packets, %llu AP and %llu LFP samples of 384 channels, "
-                "%llu decode errors, %llu counter gaps\n",
-                options.file.c_str(), static_cast<unsigned long long>(result.counts.packets),
+    std::printf("%s: %llu AP and %llu LFP samples of 384 channels; %s\n", options.file.c_str(),
                 static_cast<unsigned long long>(result.apSamples),
                 static_cast<unsigned long long>(result.lfpSamples),
-                static_cast<unsigned long long>(result.counts.decodeErrors),
-                static_cast<unsigned long long>(result.counts.counterGaps));
+                tolmaren_tools::StreamCountsText::line(result.counts).c_str());
     for (const char* name :
          {Exporter::apFile, Exporter::lfpFile, Exporter::metadataFile, Exporter::probeFile})
         std::printf("wrote %s/%s\n", options.outDir.c_str(), name);

@@ -8,9 +8,10 @@
 #include "tolmaren_tools/ChannelStatistics.h"
 #include "tolmaren_tools/RecordingReader.h"
 #include "tolmaren_tools/RecordingSettings.h"
+#include "tolmaren_tools/StreamCountsText.h"
+#include "tolmaren_tools/ToolError.h"
 
 using tolmaren_tools::ChannelStatistics;
-using tolmaren_tools::CodePacket;
 using tolmaren_tools::RecordingInfo;
 
 namespace {
@@ -24,22 +25,20 @@ void printBand(const ChannelStatistics::Band& band, double microvoltsPerCode) {
 
 void play(const std::string& file) {
     tolmaren_tools::RecordingReader reader(file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(file, std::cerr);
+    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
     const RecordingInfo& info = settings.info;
     ChannelStatistics statistics;
-    auto packet = std::make_unique<CodePacket>();
-    while (reader.next(*packet))
+    while (const CodePacket* packet = reader.next())
         statistics.add(*packet);
-    const auto counts = reader.counts();
+    const StreamCounts& counts = reader.counts();
+    reader.requireBlocks();
 
     std::printf("%s: %llu packets (%.2f s), probe type %d, serial number %u%s%s\n", file.c_str(),
                 static_cast<unsigned long long>(counts.packets),
                 static_cast<double>(counts.packets) / RecordingInfo::lfpSampleRateHz,
                 info.probeType, info.serialNumber, info.startTime.empty() ? "" : ", started ",
                 info.startTime.c_str());
-    std::printf("decode errors %llu, counter gaps %llu\n",
-                static_cast<unsigned long long>(counts.decodeErrors),
-                static_cast<unsigned long long>(counts.counterGaps));
+    std::printf("%s\n", tolmaren_tools::StreamCountsText::line(counts).c_str());
     std::printf("microvolts at the probe's input; rms about the mean\n");
     std::printf("channel electrode   AP mean   AP rms    AP min    AP max  LFP mean  LFP rms   "
                 "LFP min   LFP max\n");

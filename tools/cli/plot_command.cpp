@@ -10,7 +10,6 @@
 #include "tolmaren_tools/RecordingSettings.h"
 #include "tolmaren_tools/ToolError.h"
 
-using tolmaren_tools::CodePacket;
 using tolmaren_tools::RecordingInfo;
 
 namespace {
@@ -27,7 +26,7 @@ struct PlotOptions {
 
 void plot(const PlotOptions& options) {
     tolmaren_tools::RecordingReader reader(options.file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(options.file, std::cerr);
+    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
     const auto first =
         static_cast<uint64_t>(std::llround(options.start * RecordingInfo::lfpSampleRateHz));
     if (first >= reader.packetCapacity())
@@ -37,13 +36,15 @@ void plot(const PlotOptions& options) {
         reader.packetCapacity() - first,
         std::max<uint64_t>(1, std::llround(options.seconds * RecordingInfo::lfpSampleRateHz)));
 
-    auto packet = std::make_unique<CodePacket>();
-    uint64_t skipped = 0;
-    while (skipped < first && reader.next(*packet))
+    for (uint64_t skipped = 0; skipped < first && reader.next() != nullptr;)
         ++skipped;
     StretchBins bins(settings.info, packets * CodePacket::blocks, columns);
-    for (uint64_t taken = 0; taken < packets && reader.next(*packet); ++taken)
+    for (uint64_t taken = 0; taken < packets; ++taken) {
+        const CodePacket* packet = reader.next();
+        if (packet == nullptr) break;
         bins.add(*packet);
+    }
+    reader.requireBlocks();
 
     RecordingPicture::Labels labels;
     labels.startSeconds = static_cast<double>(first) / RecordingInfo::lfpSampleRateHz;

@@ -13,7 +13,9 @@
 #include "tolmaren_tools/ProbeSnapshot.h"
 #include "tolmaren_tools/Recorder.h"
 #include "tolmaren_tools/RecordingInfo.h"
+#include "tolmaren_tools/RecordingReader.h"
 #include "tolmaren_tools/Sidecar.h"
+#include "tolmaren_tools/StreamCountsText.h"
 
 using tolmaren_tools::Recorder;
 using tolmaren_tools::RecordingInfo;
@@ -32,13 +34,10 @@ struct RecordOptions {
 };
 
 void summarise(const std::string& output, const RecordingInfo& info, double wallSeconds) {
-    std::printf("%s: %llu packets (%.2f s of data), %llu bytes, %llu decode errors, "
-                "%llu counter gaps\n",
-                output.c_str(), static_cast<unsigned long long>(info.packets),
-                static_cast<double>(info.packets) / packetsPerSecond,
+    std::printf("%s: %.2f s of data, %llu bytes; %s\n", output.c_str(),
+                static_cast<double>(info.counts.packets) / packetsPerSecond,
                 static_cast<unsigned long long>(info.bytes),
-                static_cast<unsigned long long>(info.decodeErrors),
-                static_cast<unsigned long long>(info.counterGaps));
+                tolmaren_tools::StreamCountsText::line(info.counts).c_str());
     if (info.interrupted) std::printf("stopped early after %.2f s, on request\n", wallSeconds);
     std::printf("sidecar %s\n", tolmaren_tools::Sidecar::pathFor(output).c_str());
 }
@@ -59,16 +58,19 @@ void record(const Invocation& invocation, const RecordOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     auto nextUpdate = start;
     double elapsed = 0;
-    while (recorder.counts().packets < wanted && !stop.requested()) {
-        recorder.readPacket();
+    const auto recorded = [&recorder] {
+        const StreamCounts counts = recorder.counts();
+        return counts.packets + counts.packetsAbandoned;
+    };
+    while (recorded() < wanted && !stop.requested()) {
+        if (recorder.readPacket() == nullptr) break;
         const auto now = std::chrono::steady_clock::now();
         elapsed = std::chrono::duration<double>(now - start).count();
         if (progress.enabled() && now >= nextUpdate) {
             const auto counts = recorder.counts();
-            progress.show(static_cast<double>(counts.packets) / static_cast<double>(wanted),
-                          elapsed,
+            progress.show(static_cast<double>(recorded()) / static_cast<double>(wanted), elapsed,
                           static_cast<double>(counts.packets) * packetBytes / 1e6 / elapsed,
-                          api.tolmaren_fifoFilling(), counts.counterGaps);
+                          api.tolmaren_fifoFilling(), counts.gaps);
             nextUpdate = now + progressInterval;
         }
     }

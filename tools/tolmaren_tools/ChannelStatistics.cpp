@@ -30,12 +30,15 @@ double ChannelStatistics::Band::deviation() const {
 
 ChannelStatistics::ChannelStatistics() : ap_(CodePacket::channels), lfp_(CodePacket::channels) {}
 
+// The blocks that arrived of an abandoned packet count, and the LFP samples
+// they carry.
 void ChannelStatistics::add(const CodePacket& packet) {
     for (unsigned int b = 0; b < CodePacket::blocks; ++b)
-        for (unsigned int c = 0; c < CodePacket::channels; ++c)
-            ap_[c].add(packet.ap[b][c]);
+        if (packet.has(b))
+            for (unsigned int c = 0; c < CodePacket::channels; ++c)
+                ap_[c].add(packet.ap[b][c]);
     for (unsigned int c = 0; c < CodePacket::channels; ++c)
-        lfp_[c].add(packet.lfp[c]);
+        if (packet.has(CodePacket::lfpPlace(c))) lfp_[c].add(packet.lfp[c]);
 }
 
 } // namespace tolmaren_tools

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tolmaren_tools/CodePacket.h"
+#include "data/CodePacket.h"
 
 namespace tolmaren_tools {
 

@@ -2,6 +2,7 @@
 
 #include "tolmaren_tools/JsonText.h"
 #include "tolmaren_tools/ProbeLayout.h"
+#include "tolmaren_tools/StreamCountsText.h"
 
 namespace tolmaren_tools {
 
@@ -42,7 +43,7 @@ std::string ExportMetadata::toJson(const std::string& recording, const Recording
         lfpScale.push_back(info.lfpMicrovoltsPerCode(c));
         electrodes.push_back(electrode[c] < 0 ? json(nullptr) : json(electrode[c]));
     }
-    const json document = {
+    json document = {
         {"format", "tolmaren export"},
         {"format_version", 1},
         {"source",
@@ -61,12 +62,10 @@ std::string ExportMetadata::toJson(const std::string& recording, const Recording
          band(Exporter::lfpFile, RecordingInfo::lfpSampleRateHz, result.lfpSamples, lfpScale)},
         {"probe_file", Exporter::probeFile},
         {"stream",
-         {{"packets", result.counts.packets},
-          {"decode_errors", result.counts.decodeErrors},
-          {"counter_gaps", result.counts.counterGaps},
-          {"note", "packets that failed to decode are left out, so the samples after a decode "
+         {{"note", "packets that failed to decode are left out, so the samples after a decode "
                    "error or counter gap are not evenly spaced in time with those before"}}},
     };
+    StreamCountsText::addTo(document["stream"], result.counts);
     return JsonText::format(document);
 }
 

@@ -8,12 +8,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "data/VectorClones.h"
 #include "tolmaren_tools/ExportMetadata.h"
 #include "tolmaren_tools/PendingFile.h"
 #include "tolmaren_tools/ProbeDescription.h"
 #include "tolmaren_tools/TextFile.h"
 #include "tolmaren_tools/ToolError.h"
-#include "tolmaren_tools/VectorClones.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "the export writes int16 samples in host order and declares them little-endian");
@@ -113,9 +113,9 @@ ExportResult Exporter::run(RecordingReader& reader, const std::string& recording
     PendingFile metadata((dir / metadataFile).string());
     PendingFile probe((dir / probeFile).string());
 
-    auto packet = std::make_unique<CodePacket>();
     ExportResult result;
-    while (reader.next(*packet)) {
+    while (const CodePacket* packet = reader.next()) {
+        if (!packet->whole()) continue;
         centre(&packet->ap[0][0], apPerPacket, ap.extend(apPerPacket));
         centre(packet->lfp, channels, lfp.extend(channels));
         if (ap.full()) {
@@ -124,7 +124,7 @@ ExportResult Exporter::run(RecordingReader& reader, const std::string& recording
         }
     }
     result.counts = reader.counts();
-    if (result.counts.packets == 0) throw ToolError(recording + " holds no whole packet");
+    reader.requireBlocks();
     result.recordingBytes = reader.fileBytes();
     result.apSamples = result.counts.packets * CodePacket::blocks;
     result.lfpSamples = result.counts.packets;

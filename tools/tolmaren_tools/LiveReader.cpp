@@ -1,5 +1,6 @@
 #include "tolmaren_tools/LiveReader.h"
 
+#include "tolmaren_tools/StatusError.h"
 #include "tolmaren_tools/StatusWords.h"
 #include "tolmaren_tools/ToolError.h"
 
@@ -7,32 +8,29 @@ namespace tolmaren_tools {
 
 namespace {
 
-constexpr unsigned int checksFailed = 4; // tolmaren_readElectrodeData's code
+constexpr unsigned int noData = 3; // tolmaren_readElectrodeData's code for a time-out
 
 } // namespace
 
-LiveReader::LiveReader(Tolmaren_basestation_api& api)
-    : api_(api), packet_(std::make_unique<ElectrodePacket>()) {}
+LiveReader::LiveReader(Tolmaren_basestation_api& api) : decoder_(api.tolmaren_getStreamDecoder()) {
+    decoder_.followBlockCounter(true);
+    decoder_.discard();
+    start_ = decoder_.counts();
+}
 
-const ElectrodePacket& LiveReader::next() {
-    for (unsigned int failures = 0; failures < failureLimit; ++failures) {
-        const unsigned int status = api_.tolmaren_readElectrodeData(*packet_);
-        if (status == 0) {
-            ++counts_.packets;
-            for (unsigned int b = 0; b < ElectrodePacket::blockCount; ++b)
-                continuity_.next(packet_->ctrs[b][0]);
-            return *packet_;
-        }
-        if (status != checksFailed) StatusWords::check("tolmaren_readElectrodeData", status);
-        ++counts_.decodeErrors;
-    }
-    throw ToolError("the data stream is lost: " + std::to_string(failureLimit) +
-                    " packets in a row failed to decode");
+const CodePacket* LiveReader::next() {
+    if (const CodePacket* packet = decoder_.next()) return packet;
+    if (decoder_.ended()) return nullptr;
+    if (decoder_.rejectedInARow() >= StreamDecoder::rejectLimit)
+        throw ToolError("the data stream is lost: " + std::to_string(decoder_.rejectedInARow()) +
+                        " blocks in a row failed their checks");
+    throw StatusError("tolmaren_readElectrodeData", noData,
+                      StatusWords::failure("tolmaren_readElectrodeData", noData));
 }
 
 StreamCounts LiveReader::counts() const {
-    StreamCounts counts = counts_;
-    counts.counterGaps = continuity_.gaps();
+    StreamCounts counts = decoder_.counts();
+    counts -= start_;
     return counts;
 }
 

@@ -1,36 +1,32 @@
 #pragma once
 
-#include <memory>
-
 #include "api/Tolmaren_basestation_api.h"
-#include "tolmaren_tools/CounterContinuity.h"
-#include "tolmaren_tools/RecordingReader.h"
 
 namespace tolmaren_tools {
 
-// Reads the decoded packets of an open probe through the facade, as the
-// recorder and the Python module take them: a packet that fails its checks
-// is counted and skipped (the facade has consumed its blocks, so the next
-// read goes on after them), and the block counter is followed for gaps.
+// Reads the packets of an open probe as codes, through the facade's stream
+// decoder with the block counter followed, as the recorder and the Python
+// module take them: packets whole or abandoned, every gap counted, across
+// calls. Its counts are those since it was made.
 class LiveReader {
 public:
-    // Reads that fail in a row before the stream counts as lost: one second.
-    static constexpr unsigned int failureLimit = 2500;
-
+    // Forgets what the decoder held from before, so that what is read from
+    // now on is exactly what the data link delivers from now on.
     explicit LiveReader(Tolmaren_basestation_api& api);
 
-    // The next packet that decodes, valid until the next call. Throws
-    // StatusError when no data came within the library's 1-s time-out (or
-    // the read fails otherwise), ToolError when failureLimit reads fail
-    // their checks in a row.
-    const ElectrodePacket& next();
+    // The next packet, valid until the next call; null at the end of a
+    // played-back recording. Throws StatusError when no data came within the
+    // library's 1-s time-out, ToolError when a second's worth of blocks in a
+    // row failed their checks.
+    const CodePacket* next();
+    // The packet in progress, abandoned: for a reader that stops. Null when
+    // there is none.
+    const CodePacket* finish() { return decoder_.finish(); }
     StreamCounts counts() const;
 
 private:
-    Tolmaren_basestation_api& api_;
-    std::unique_ptr<ElectrodePacket> packet_;
-    StreamCounts counts_;
-    CounterContinuity continuity_;
+    StreamDecoder& decoder_;
+    StreamCounts start_;
 };
 
 } // namespace tolmaren_tools

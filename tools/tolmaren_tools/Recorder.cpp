@@ -49,12 +49,11 @@ Recorder::~Recorder() {
 }
 
 RecordingInfo Recorder::finish(bool interrupted) {
+    // The blocks of a packet in progress are in the file: they count.
+    reader_.finish();
     StatusWords::check("tolmaren_stopRecording", api_.tolmaren_stopRecording());
     recordingActive_ = false;
-    const StreamCounts seen = counts();
-    info_.packets = seen.packets;
-    info_.decodeErrors = seen.decodeErrors;
-    info_.counterGaps = seen.counterGaps;
+    info_.counts = counts();
     info_.interrupted = interrupted;
     std::error_code error;
     info_.bytes = std::filesystem::file_size(recording_.temporaryPath(), error);

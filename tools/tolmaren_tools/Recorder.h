@@ -22,9 +22,9 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Reads the next packet that decodes (valid until the next call),
-    // counting those that fail their checks; throws as LiveReader::next().
-    const ElectrodePacket& readPacket() { return reader_.next(); }
+    // Reads the next packet, whole or abandoned (valid until the next call);
+    // null and throws as LiveReader::next().
+    const CodePacket* readPacket() { return reader_.next(); }
     StreamCounts counts() const { return reader_.counts(); }
 
     // Stops recording, writes the sidecar, puts both in place; returns what

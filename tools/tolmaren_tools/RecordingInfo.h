@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "data/StreamCounts.h"
+
 namespace tolmaren_tools {
 
 // What a raw recording does not say about itself (it has no header): the
@@ -35,10 +37,8 @@ struct RecordingInfo {
     int highPassFilter = 0; // the ASIC's BwHp setting: 0, 1 or 3
 
     // What the recorder saw.
-    uint64_t packets = 0;
+    StreamCounts counts;
     uint64_t bytes = 0;
-    uint64_t decodeErrors = 0;
-    uint64_t counterGaps = 0;
     bool interrupted = false; // stopped by the user before the requested length
 
     // A probe of type 0 as the open leaves it: bank 0, gain code 1, reference

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tolmaren_tools/ElectrodeBlock.h"
 #include "tolmaren_tools/ToolError.h"
 
 namespace tolmaren_tools {
@@ -18,78 +17,64 @@ constexpr std::size_t chunkPackets = 32;
 
 } // namespace
 
-RecordingReader::RecordingReader(const std::string& path)
-    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)),
-      chunk_(chunkPackets * packetBytes) {
-    if (fd_ < 0) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
+RecordingReader::RecordingReader(const std::string& path) : decoder_(&source_) {
+    source_.path = path;
+    source_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source_.fd < 0) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
     struct stat status {};
-    if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd_);
+    if (::fstat(source_.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(source_.fd);
         throw ToolError(path + " is not a regular file");
     }
-    fileBytes_ = static_cast<uint64_t>(status.st_size);
-    const uint64_t tail = fileBytes_ % ElectrodeBlock::bytes;
-    if (fileBytes_ == 0 || tail != 0) ::close(fd_);
-    if (fileBytes_ == 0) throw ToolError(path + " holds no data");
-    if (tail != 0)
-        throw ToolError(path + " is truncated: it ends " + std::to_string(tail) +
-                        " bytes into an electrode block of 612 bytes");
+    source_.fileBytes = static_cast<uint64_t>(status.st_size);
+    if (source_.fileBytes == 0) {
+        ::close(source_.fd);
+        throw ToolError(path + " holds no data");
+    }
+    source_.left = source_.fileBytes - source_.fileBytes % blockBytes;
+    source_.chunk.resize(chunkPackets * packetBytes);
+}
+
+const CodePacket* RecordingReader::next() {
+    for (;;) {
+        if (const CodePacket* packet = decoder_.next()) return packet;
+        if (decoder_.ended()) return nullptr;
+    }
+}
+
+void RecordingReader::requireBlocks() const {
+    if (counts().blocks == 0)
+        throw ToolError(source_.path + " holds no valid block of neural data");
 }
 
 RecordingReader::~RecordingReader() {
-    ::close(fd_);
+    ::close(source_.fd);
 }
 
-const unsigned char* RecordingReader::nextBlock() {
-    if (offset_ == chunkBytes_) {
-        offset_ = 0;
-        chunkBytes_ = 0;
-        // A read may return less than asked; only whole blocks are decoded.
-        do {
-            const ssize_t count =
-                ::read(fd_, chunk_.data() + chunkBytes_, chunk_.size() - chunkBytes_);
+const unsigned char* RecordingReader::FileSource::take(unsigned int n) {
+    if (filled - offset < n) {
+        // Whole blocks only: a read may return less than asked.
+        std::memmove(chunk.data(), chunk.data() + offset, filled - offset);
+        filled -= offset;
+        offset = 0;
+        while (filled < n && left > 0) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<uint64_t>(left, chunk.size() - filled));
+            const ssize_t count = ::read(fd, chunk.data() + filled, want);
             if (count < 0 && errno == EINTR) continue;
-            if (count < 0) throw ToolError("cannot read " + path_ + ": " + std::strerror(errno));
-            if (count == 0) break;
-            chunkBytes_ += static_cast<std::size_t>(count);
-        } while (chunkBytes_ % ElectrodeBlock::bytes != 0);
-        if (chunkBytes_ % ElectrodeBlock::bytes != 0)
-            throw ToolError(path_ + " changed while it was read");
-        if (chunkBytes_ == 0) return nullptr;
-    }
-    const unsigned char* block = chunk_.data() + offset_;
-    offset_ += ElectrodeBlock::bytes;
-    return block;
-}
-
-bool RecordingReader::next(CodePacket& packet) {
-    unsigned int place = 0;
-    while (const unsigned char* block = nextBlock()) {
-        if (ElectrodeBlock::decode(block, place, packet)) {
-            continuity_.next(packet.counter[place][0]);
-            if (++place == CodePacket::blocks) {
-                ++counts_.packets;
-                return true;
-            }
-            continue;
+            if (count < 0) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+            if (count == 0) throw ToolError(path + " became shorter while it was read");
+            filled += static_cast<std::size_t>(count);
+            left -= static_cast<uint64_t>(count);
         }
-        ++counts_.decodeErrors;
-        // A sound first block that cuts a packet short begins the next one.
-        const bool insidePacket = place != 0;
-        place = 0;
-        if (insidePacket && ElectrodeBlock::decode(block, 0, packet)) {
-            continuity_.next(packet.counter[0][0]);
-            place = 1;
+        if (filled < n) {
+            offset = filled;
+            return nullptr;
         }
     }
-    if (place != 0) ++counts_.decodeErrors;
-    return false;
-}
-
-StreamCounts RecordingReader::counts() const {
-    StreamCounts counts = counts_;
-    counts.counterGaps = continuity_.gaps();
-    return counts;
+    const unsigned char* bytes = chunk.data() + offset;
+    offset += n;
+    return bytes;
 }
 
 } // namespace tolmaren_tools

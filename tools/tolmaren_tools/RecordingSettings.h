@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tolmaren_tools/RecordingInfo.h"
+#include "tolmaren_tools/RecordingReader.h"
 
 namespace tolmaren_tools {
 
@@ -14,9 +15,11 @@ struct RecordingSettings {
     RecordingInfo info;
     bool assumed = false;
 
-    // Tells `notes` what was assumed, in one line, when there is no sidecar.
-    // Throws ToolError for a malformed sidecar or a truncated recording.
-    static RecordingSettings load(const std::string& recording, std::ostream& notes);
+    // Tells `notes`, a line each, what was assumed when there is no sidecar,
+    // and that the recording was cut short: shorter than its sidecar says,
+    // or ending inside a block (it is read up to its last whole block).
+    // Throws ToolError for a malformed sidecar.
+    static RecordingSettings load(const RecordingReader& recording, std::ostream& notes);
 };
 
 } // namespace tolmaren_tools

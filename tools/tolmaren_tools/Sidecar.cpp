@@ -1,11 +1,11 @@
 #include "tolmaren_tools/Sidecar.h"
 
-#include <filesystem>
 #include <fstream>
 
 #include "tolmaren_tools/AmplifierGains.h"
 #include "tolmaren_tools/JsonText.h"
 #include "tolmaren_tools/ProbeLayout.h"
+#include "tolmaren_tools/StreamCountsText.h"
 #include "tolmaren_tools/ToolError.h"
 
 namespace tolmaren_tools {
@@ -15,7 +15,9 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr const char* formatName = "tolmaren recording sidecar";
-constexpr int formatVersion = 1;
+// Version 2 keeps the decoder's counts; version 1 had packets, decode
+// errors and counter gaps, and is still read.
+constexpr int formatVersion = 2;
 
 json gainFactors(const std::vector<int>& codes) {
     json factors = json::array();
@@ -51,7 +53,7 @@ std::string Sidecar::pathFor(const std::string& recording) {
 }
 
 std::string Sidecar::toJson(const RecordingInfo& info) {
-    const json document = {
+    json document = {
         {"format", formatName},
         {"format_version", formatVersion},
         {"probe", {{"type", info.probeType}, {"serial_number", info.serialNumber}}},
@@ -75,13 +77,11 @@ std::string Sidecar::toJson(const RecordingInfo& info) {
             {"lfp_gain", gainFactors(info.lfpGainCode)},
             {"reference", info.reference},
             {"standby", info.standby}}}}},
-        {"recorded",
-         {{"packets", info.packets},
-          {"bytes", info.bytes},
-          {"decode_errors", info.decodeErrors},
-          {"counter_gaps", info.counterGaps},
-          {"interrupted", info.interrupted}}},
     };
+    json& recorded = document["recorded"];
+    StreamCountsText::addTo(recorded, info.counts);
+    recorded["bytes"] = info.bytes;
+    recorded["interrupted"] = info.interrupted;
     return JsonText::format(document);
 }
 
@@ -90,7 +90,8 @@ std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
     if (!in.is_open()) return std::nullopt;
     try {
         const json document = json::parse(in);
-        if (document.at("format") != formatName || document.at("format_version") != formatVersion)
+        const json& version = document.at("format_version");
+        if (document.at("format") != formatName || (version != 1 && version != formatVersion))
             throw std::invalid_argument("unknown format");
         RecordingInfo info;
         info.probeType = document.at("probe").at("type").get<int>();
@@ -118,25 +119,19 @@ std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
             AmplifierGains::factor(static_cast<unsigned int>(info.lfpGainCode[c]));
         }
         const json& recorded = document.at("recorded");
-        info.packets = recorded.at("packets").get<uint64_t>();
+        if (version == 1) {
+            info.counts.packets = recorded.at("packets").get<uint64_t>();
+            info.counts.blocksRejected = recorded.at("decode_errors").get<uint64_t>();
+            info.counts.gaps = recorded.at("counter_gaps").get<uint64_t>();
+        } else {
+            info.counts = StreamCountsText::from(recorded);
+        }
         info.bytes = recorded.at("bytes").get<uint64_t>();
-        info.decodeErrors = recorded.at("decode_errors").get<uint64_t>();
-        info.counterGaps = recorded.at("counter_gaps").get<uint64_t>();
         info.interrupted = recorded.at("interrupted").get<bool>();
         return info;
     } catch (const std::exception& e) {
         throw ToolError(path + " is not a recording sidecar of this tool: " + e.what());
     }
-}
-
-std::optional<RecordingInfo> Sidecar::readFor(const std::string& recording) {
-    std::optional<RecordingInfo> info = read(pathFor(recording));
-    std::error_code error;
-    const uint64_t bytes = std::filesystem::file_size(recording, error);
-    if (info && !error && bytes < info->bytes)
-        throw ToolError(recording + " is truncated: it holds " + std::to_string(bytes) +
-                        " bytes, its sidecar says " + std::to_string(info->bytes));
-    return info;
 }
 
 } // namespace tolmaren_tools

@@ -16,9 +16,6 @@ public:
     // Nothing when there is no such file; throws ToolError when the file
     // exists but is not a sidecar of this format.
     static std::optional<RecordingInfo> read(const std::string& path);
-    // The sidecar of a recording, as read(). Also throws ToolError when the
-    // recording is shorter than its sidecar says (a truncated copy).
-    static std::optional<RecordingInfo> readFor(const std::string& recording);
 };
 
 } // namespace tolmaren_tools
