@@ -10,8 +10,8 @@
 
 #include "common/ScopedWorkDir.h"
 #include "common/StreamBuilder.h"
-#include "tolmaren_tools/Exporter.h"
-#include "tolmaren_tools/RecordingReader.h"
+#include "recording/Exporter.h"
+#include "recording/RecordingReader.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ void reportRealTime(benchmark::State& state) {
 void BM_ReadRecording(benchmark::State& state) {
     recording();
     for (auto _ : state) {
-        tolmaren_tools::RecordingReader reader(recordingFile);
+        tolmaren_recording::RecordingReader reader(recordingFile);
         while (const CodePacket* packet = reader.next())
             benchmark::DoNotOptimize(packet->ap[0][0]);
     }
@@ -50,15 +50,15 @@ BENCHMARK(BM_ReadRecording)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Export(benchmark::State& state) {
     recording();
-    const auto info = tolmaren_tools::RecordingInfo::assumedDefaults();
+    const auto info = tolmaren_recording::RecordingInfo::assumedDefaults();
     for (auto _ : state) {
         // Into a fresh directory, as a user exports: replacing files costs the
         // file system extra work that an export does not normally meet.
         state.PauseTiming();
         std::filesystem::remove_all("export");
         state.ResumeTiming();
-        tolmaren_tools::RecordingReader reader(recordingFile);
-        tolmaren_tools::Exporter::run(reader, recordingFile, "export", info, true);
+        tolmaren_recording::RecordingReader reader(recordingFile);
+        tolmaren_recording::Exporter::run(reader, recordingFile, "export", info, true);
     }
     reportRealTime(state);
 }

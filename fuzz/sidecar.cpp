@@ -7,8 +7,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "tolmaren_tools/Sidecar.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/Sidecar.h"
+#include "recording/ToolError.h"
 
 namespace {
 
@@ -24,16 +24,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string again = temporaryFile("-again.json");
     std::ofstream(input, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    std::optional<tolmaren_tools::RecordingInfo> info;
+    std::optional<tolmaren_recording::RecordingInfo> info;
     try {
-        info = tolmaren_tools::Sidecar::read(input);
-    } catch (const tolmaren_tools::ToolError&) {
+        info = tolmaren_recording::Sidecar::read(input);
+    } catch (const tolmaren_recording::ToolError&) {
         return 0;
     }
     if (!info) std::abort();
-    const std::string text = tolmaren_tools::Sidecar::toJson(*info);
+    const std::string text = tolmaren_recording::Sidecar::toJson(*info);
     std::ofstream(again, std::ios::trunc) << text;
-    if (tolmaren_tools::Sidecar::toJson(*tolmaren_tools::Sidecar::read(again)) != text)
+    if (tolmaren_recording::Sidecar::toJson(*tolmaren_recording::Sidecar::read(again)) != text)
         std::abort();
     return 0;
 }

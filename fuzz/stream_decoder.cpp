@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "data/StreamDecoder.h"
-#include "tolmaren_tools/RecordingReader.h"
+#include "recording/RecordingReader.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t plan = data[0];
     std::ofstream(recordingFile(), std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
-    tolmaren_tools::RecordingReader reader(recordingFile());
+    tolmaren_recording::RecordingReader reader(recordingFile());
     PausingSource source;
     source.bytes = data + 1;
     source.size = size - 1;

@@ -4,14 +4,14 @@
 
 #include "Interruptible.h"
 #include "link/FileDescriptor.h"
-#include "tolmaren_tools/ProbeSnapshot.h"
-#include "tolmaren_tools/Recorder.h"
-#include "tolmaren_tools/Sidecar.h"
-#include "tolmaren_tools/StatusError.h"
+#include "recording/ProbeSnapshot.h"
+#include "recording/Recorder.h"
+#include "recording/Sidecar.h"
+#include "recording/StatusError.h"
 
 namespace py = pybind11;
-using tolmaren_tools::StatusError;
-using tolmaren_tools::StatusWords;
+using tolmaren_recording::StatusError;
+using tolmaren_recording::StatusWords;
 
 namespace {
 
@@ -75,7 +75,7 @@ std::pair<PacketArrays, std::exception_ptr> Basestation::read(std::size_t packet
             arrays.ended = packet == nullptr;
             return packet != nullptr && arrays.put(*packet);
         });
-    } catch (const tolmaren_tools::ToolError&) {
+    } catch (const tolmaren_recording::ToolError&) {
         result.second = std::current_exception();
     } catch (const morvek::FileDescriptor::Exception&) {
         result.second = std::current_exception();
@@ -110,10 +110,10 @@ AdcArrays Basestation::readAdc(std::size_t packets, bool raw) {
 
 std::string Basestation::record(const std::string& path, uint64_t packets) {
     const auto lock = claim();
-    std::optional<tolmaren_tools::Recorder> recorder;
+    std::optional<tolmaren_recording::Recorder> recorder;
     {
         py::gil_scoped_release release;
-        recorder.emplace(*api_, path, tolmaren_tools::ProbeSnapshot::take(*api_));
+        recorder.emplace(*api_, path, tolmaren_recording::ProbeSnapshot::take(*api_));
     }
     try {
         Interruptible::run(packets, packetsPerPiece,
@@ -126,12 +126,12 @@ std::string Basestation::record(const std::string& path, uint64_t packets) {
         throw;
     }
     py::gil_scoped_release release;
-    return tolmaren_tools::Sidecar::toJson(recorder->finish(false));
+    return tolmaren_recording::Sidecar::toJson(recorder->finish(false));
 }
 
 std::string Basestation::settings() {
     return call([](Tolmaren_basestation_api& api) {
-        return tolmaren_tools::Sidecar::toJson(tolmaren_tools::ProbeSnapshot::take(api));
+        return tolmaren_recording::Sidecar::toJson(tolmaren_recording::ProbeSnapshot::take(api));
     });
 }
 

@@ -13,9 +13,9 @@
 #include "AdcArrays.h"
 #include "PacketArrays.h"
 #include "api/Tolmaren_basestation_api.h"
-#include "tolmaren_tools/LiveReader.h"
+#include "recording/LiveReader.h"
+#include "recording/StatusWords.h"
 #include "tolmaren_tools/SelfTests.h"
-#include "tolmaren_tools/StatusWords.h"
 
 // The facade behind tolmaren.Basestation. Every call runs without the GIL,
 // so that other Python threads go on while the library waits on the
@@ -42,7 +42,7 @@ public:
     }
     // f(api) as call(), throwing StatusError for a nonzero status code.
     template <typename F> void check(const char* operation, F&& f) {
-        tolmaren_tools::StatusWords::check(operation, call(std::forward<F>(f)));
+        tolmaren_recording::StatusWords::check(operation, call(std::forward<F>(f)));
     }
 
     // Up to `packets` packets, through the one reader this Basestation keeps
@@ -67,5 +67,5 @@ private:
     std::optional<std::string> playback_;
     std::mutex mutex_;
     std::unique_ptr<Tolmaren_basestation_api> api_;
-    std::optional<tolmaren_tools::LiveReader> reader_; // from the first read to the close
+    std::optional<tolmaren_recording::LiveReader> reader_; // from the first read to the close
 };

@@ -3,7 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <string>
 
-#include "tolmaren_tools/StreamCountsText.h"
+#include "recording/StreamCountsText.h"
 
 // JSON text of the tools (a sidecar) as Python's dicts and lists.
 class PythonJson {
@@ -14,7 +14,7 @@ public:
     // The decoder's counts as the sidecar names them.
     static pybind11::object counts(const StreamCounts& counts) {
         nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        tolmaren_tools::StreamCountsText::addTo(object, counts);
+        tolmaren_recording::StreamCountsText::addTo(object, counts);
         return parse(object.dump());
     }
 };

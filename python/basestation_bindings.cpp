@@ -7,9 +7,9 @@
 #include "Basestation.h"
 #include "Bindings.h"
 #include "PythonJson.h"
+#include "recording/RecordingInfo.h"
 #include "tolmaren_tools/BankSelection.h"
 #include "tolmaren_tools/EepromImage.h"
-#include "tolmaren_tools/RecordingInfo.h"
 
 namespace py = pybind11;
 using Api = Tolmaren_basestation_api;
@@ -29,7 +29,7 @@ uint64_t packetsToRecord(std::optional<double> seconds, std::optional<uint64_t> 
     const uint64_t count =
         packets ? *packets
                 : static_cast<uint64_t>(
-                      std::llround(*seconds * tolmaren_tools::RecordingInfo::lfpSampleRateHz));
+                      std::llround(*seconds * tolmaren_recording::RecordingInfo::lfpSampleRateHz));
     if (count == 0) throw py::value_error("nothing to record: at least one packet (1/2500 s)");
     return count;
 }

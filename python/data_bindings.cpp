@@ -42,7 +42,7 @@ void bindData(py::module_& module) {
             "continuous counters).")
         .def("__repr__", [](const PacketArrays& data) {
             return "<tolmaren.Data: " + (data.raw ? std::string("ADC codes, ") : "volts, ") +
-                   tolmaren_tools::StreamCountsText::line(data.counts) + ">";
+                   tolmaren_recording::StreamCountsText::line(data.counts) + ">";
         });
     py::class_<AdcArrays>(module, "AdcData",
                           "ADC packets as NumPy arrays, one row per record (13 a packet, "

@@ -2,7 +2,7 @@
 // exception, with the facade's status code and operation when there is one.
 #include "Bindings.h"
 #include "link/FileDescriptor.h"
-#include "tolmaren_tools/StatusError.h"
+#include "recording/StatusError.h"
 #include "vci/VciInterface.h"
 
 namespace py = pybind11;
@@ -11,7 +11,7 @@ namespace {
 
 // Never freed: the translator can run until the interpreter ends, after the
 // module's statics would have been destroyed.
-py::exception<tolmaren_tools::ToolError>* errorType = nullptr;
+py::exception<tolmaren_recording::ToolError>* errorType = nullptr;
 
 py::object instance(const std::string& message, py::object code, py::object operation) {
     // Called as a type (not as pybind11::exception, which only sets a message),
@@ -33,9 +33,9 @@ void translate(std::exception_ptr failure) {
 py::object errorFor(std::exception_ptr failure) {
     try {
         std::rethrow_exception(failure);
-    } catch (const tolmaren_tools::StatusError& e) {
+    } catch (const tolmaren_recording::StatusError& e) {
         return instance(e.what(), py::int_(e.code()), py::str(e.operation()));
-    } catch (const tolmaren_tools::ToolError& e) {
+    } catch (const tolmaren_recording::ToolError& e) {
         return instance(e.what(), py::none(), py::none());
     } catch (const VciInterface::Exception& e) {
         return instance(std::string("the basestation did not answer properly (") + e.what() + ")",
@@ -54,7 +54,8 @@ py::object errorFor(std::exception_ptr failure) {
 }
 
 void bindErrors(py::module_& module) {
-    errorType = new py::exception<tolmaren_tools::ToolError>(module, "Error", PyExc_RuntimeError);
+    errorType =
+        new py::exception<tolmaren_recording::ToolError>(module, "Error", PyExc_RuntimeError);
     errorType->attr("__doc__") =
         "A failed operation. str() says what failed in the words the command-line tool prints, "
         "for example 'tolmaren_open failed: the basestation's configuration port (1235) refused "

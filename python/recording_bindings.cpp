@@ -9,15 +9,15 @@
 #include "Interruptible.h"
 #include "PacketArrays.h"
 #include "PythonJson.h"
-#include "tolmaren_tools/Exporter.h"
-#include "tolmaren_tools/RecordingReader.h"
-#include "tolmaren_tools/RecordingSettings.h"
-#include "tolmaren_tools/Sidecar.h"
+#include "recording/Exporter.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingSettings.h"
+#include "recording/Sidecar.h"
 
 namespace py = pybind11;
-using tolmaren_tools::RecordingInfo;
-using tolmaren_tools::RecordingReader;
-using tolmaren_tools::RecordingSettings;
+using tolmaren_recording::RecordingInfo;
+using tolmaren_recording::RecordingReader;
+using tolmaren_recording::RecordingSettings;
 
 namespace {
 
@@ -78,16 +78,16 @@ PacketArrays readRecording(const std::string& path, bool raw, uint64_t start,
 py::dict exportRecording(const std::string& path, const std::string& outDir) {
     const auto reader = openRecording(path);
     const RecordingSettings settings = loadSettings(*reader);
-    tolmaren_tools::ExportResult result;
+    tolmaren_recording::ExportResult result;
     {
         py::gil_scoped_release release;
-        result =
-            tolmaren_tools::Exporter::run(*reader, path, outDir, settings.info, settings.assumed);
+        result = tolmaren_recording::Exporter::run(*reader, path, outDir, settings.info,
+                                                   settings.assumed);
     }
     py::list files;
     for (const char* name :
-         {tolmaren_tools::Exporter::apFile, tolmaren_tools::Exporter::lfpFile,
-          tolmaren_tools::Exporter::metadataFile, tolmaren_tools::Exporter::probeFile})
+         {tolmaren_recording::Exporter::apFile, tolmaren_recording::Exporter::lfpFile,
+          tolmaren_recording::Exporter::metadataFile, tolmaren_recording::Exporter::probeFile})
         files.append(outDir + "/" + name);
     py::dict summary;
     summary["ap_samples"] = result.apSamples;
@@ -112,7 +112,7 @@ void bindRecordings(py::module_& module) {
         "read_settings",
         [](const std::string& path) {
             return PythonJson::parse(
-                tolmaren_tools::Sidecar::toJson(loadSettings(*openRecording(path)).info));
+                tolmaren_recording::Sidecar::toJson(loadSettings(*openRecording(path)).info));
         },
         py::arg("path"),
         "The settings a recording was made with, from its sidecar (path + '.json'), as a dict: "

@@ -11,8 +11,8 @@
 #include "common/ScopedWorkDir.h"
 #include "common/StreamBuilder.h"
 #include "data/StreamDecoder.h"
-#include "tolmaren_tools/RecordingReader.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/RecordingReader.h"
+#include "recording/ToolError.h"
 
 namespace {
 
@@ -138,12 +138,13 @@ TEST(StreamDecoder, GivesUpOnDamageAfterASecondOfBlocksAndReadsFilesToTheirLastB
     const auto bytes = countingStream(2);
     std::ofstream("cut.bin", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size() - 100));
-    tolmaren_tools::RecordingReader reader("cut.bin");
+    tolmaren_recording::RecordingReader reader("cut.bin");
     EXPECT_EQ(reader.leftoverBytes(), blockSize - 100);
     EXPECT_EQ(timeline(reader.decoder()), "0:fff 12:7ff");
     std::ofstream("empty.bin");
     for (const char* file : {"missing.bin", "empty.bin", "."})
-        EXPECT_THROW(tolmaren_tools::RecordingReader{file}, tolmaren_tools::ToolError) << file;
+        EXPECT_THROW(tolmaren_recording::RecordingReader{file}, tolmaren_recording::ToolError)
+            << file;
 }
 
 } // namespace

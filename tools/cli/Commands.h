@@ -6,7 +6,7 @@
 
 // One function per command, each in its own source file: it declares the
 // command's options on `app` and the callback that runs it. A command reports
-// failure by throwing (tolmaren_tools::ToolError for the expected ones).
+// failure by throwing (tolmaren_recording::ToolError for the expected ones).
 void addSimCommand(CLI::App& app, Invocation& invocation);
 void addInfoCommand(CLI::App& app, Invocation& invocation);
 void addRecordCommand(CLI::App& app, Invocation& invocation);

@@ -5,11 +5,11 @@
 
 #include "cli/SimulatorArguments.h"
 #include "link/Diagnostics.h"
-#include "tolmaren_tools/StatusWords.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 
-using tolmaren_tools::StatusWords;
-using tolmaren_tools::ToolError;
+using tolmaren_recording::StatusWords;
+using tolmaren_recording::ToolError;
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "cli/ProbeSetup.h"
 
+#include "recording/ProbeLayout.h"
+#include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 #include "tolmaren_tools/BankSelection.h"
-#include "tolmaren_tools/ProbeLayout.h"
-#include "tolmaren_tools/StatusWords.h"
-#include "tolmaren_tools/ToolError.h"
 
+using tolmaren_recording::ProbeLayout;
+using tolmaren_recording::StatusWords;
+using tolmaren_recording::ToolError;
 using tolmaren_tools::BankSelection;
-using tolmaren_tools::ProbeLayout;
-using tolmaren_tools::StatusWords;
-using tolmaren_tools::ToolError;
 
 void ProbeSetup::addOptions(CLI::App& command) {
     command.add_option("--base-chain", baseChainFile_, "Base chain CSV file to write first")

@@ -8,8 +8,8 @@
 #include <memory>
 #include <numeric>
 
-#include "tolmaren_tools/PendingFile.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/PendingFile.h"
+#include "recording/ToolError.h"
 
 namespace {
 
@@ -198,7 +198,7 @@ void RecordingPicture::draw(const StretchBins& bins, const Labels& labels, unsig
     drawTraces(cr, bins, traces, tracesTop);
     drawTimeAxis(cr, labels, tracesTop + static_cast<int>(traces) * traceHeight);
 
-    tolmaren_tools::PendingFile file(pngPath);
+    tolmaren_recording::PendingFile file(pngPath);
     const cairo_status_t written =
         cairo_surface_write_to_png(surface.get(), file.temporaryPath().c_str());
     context.reset();
@@ -208,6 +208,6 @@ void RecordingPicture::draw(const StretchBins& bins, const Labels& labels, unsig
     cairo_debug_reset_static_data();
     FcFini();
     if (written != CAIRO_STATUS_SUCCESS)
-        throw tolmaren_tools::ToolError("cannot write " + file.temporaryPath());
+        throw tolmaren_recording::ToolError("cannot write " + file.temporaryPath());
     file.commit();
 }

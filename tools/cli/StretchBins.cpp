@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-StretchBins::StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t samples,
+StretchBins::StretchBins(const tolmaren_recording::RecordingInfo& info, uint64_t samples,
                          unsigned int columns)
     : samples_(std::max<uint64_t>(samples, 1)), columns_(columns),
       min_(std::size_t(columns) * CodePacket::channels, std::numeric_limits<float>::max()),
@@ -13,7 +13,7 @@ StretchBins::StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t sam
 }
 
 void StretchBins::add(const CodePacket& packet) {
-    const float zero = tolmaren_tools::RecordingInfo::adcZeroCode;
+    const float zero = tolmaren_recording::RecordingInfo::adcZeroCode;
     for (unsigned int b = 0; b < CodePacket::blocks && taken_ < samples_; ++b, ++taken_) {
         if (!packet.has(b)) continue; // its time passes with nothing to show
         const std::size_t column = static_cast<std::size_t>(taken_ * columns_ / samples_);

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "data/CodePacket.h"
-#include "tolmaren_tools/RecordingInfo.h"
+#include "recording/RecordingInfo.h"
 
 // A stretch of AP samples reduced to a fixed number of time columns: the
 // smallest and largest value of every channel in each column, in microvolts
@@ -13,7 +13,8 @@
 class StretchBins {
 public:
     // `samples`: how many AP samples per channel the stretch will hold.
-    StretchBins(const tolmaren_tools::RecordingInfo& info, uint64_t samples, unsigned int columns);
+    StretchBins(const tolmaren_recording::RecordingInfo& info, uint64_t samples,
+                unsigned int columns);
 
     // The blocks that arrived of the packet.
     void add(const CodePacket& packet);

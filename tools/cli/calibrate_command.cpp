@@ -10,11 +10,11 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
+#include "recording/StatusWords.h"
 #include "tolmaren_tools/Calibrations.h"
-#include "tolmaren_tools/StatusWords.h"
 
+using tolmaren_recording::StatusWords;
 using tolmaren_tools::Calibrations;
-using tolmaren_tools::StatusWords;
 
 namespace {
 

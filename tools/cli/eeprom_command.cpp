@@ -6,11 +6,11 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
+#include "recording/StatusWords.h"
 #include "tolmaren_tools/EepromImage.h"
-#include "tolmaren_tools/StatusWords.h"
 
+using tolmaren_recording::StatusWords;
 using tolmaren_tools::EepromImage;
-using tolmaren_tools::StatusWords;
 
 namespace {
 

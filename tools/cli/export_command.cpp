@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "cli/Commands.h"
-#include "tolmaren_tools/Exporter.h"
-#include "tolmaren_tools/RecordingSettings.h"
-#include "tolmaren_tools/StreamCountsText.h"
+#include "recording/Exporter.h"
+#include "recording/RecordingSettings.h"
+#include "recording/StreamCountsText.h"
 
-using tolmaren_tools::Exporter;
+using tolmaren_recording::Exporter;
 
 namespace {
 
@@ -18,14 +18,14 @@ struct ExportOptions {
 };
 
 void exportRecording(const ExportOptions& options) {
-    tolmaren_tools::RecordingReader reader(options.file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
+    tolmaren_recording::RecordingReader reader(options.file);
+    const auto settings = tolmaren_recording::RecordingSettings::load(reader, std::cerr);
     const auto result =
         Exporter::run(reader, options.file, options.outDir, settings.info, settings.assumed);
     std::printf("%s: %llu AP and %llu LFP samples of 384 channels; %s\n", options.file.c_str(),
                 static_cast<unsigned long long>(result.apSamples),
                 static_cast<unsigned long long>(result.lfpSamples),
-                tolmaren_tools::StreamCountsText::line(result.counts).c_str());
+                tolmaren_recording::StreamCountsText::line(result.counts).c_str());
     for (const char* name :
          {Exporter::apFile, Exporter::lfpFile, Exporter::metadataFile, Exporter::probeFile})
         std::printf("wrote %s/%s\n", options.outDir.c_str(), name);

@@ -5,12 +5,12 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
-#include "tolmaren_tools/ProbeLayout.h"
-#include "tolmaren_tools/StatusWords.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/ProbeLayout.h"
+#include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 
-using tolmaren_tools::ProbeLayout;
-using tolmaren_tools::StatusWords;
+using tolmaren_recording::ProbeLayout;
+using tolmaren_recording::StatusWords;
 
 namespace {
 

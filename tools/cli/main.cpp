@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
 #include "link/FileDescriptor.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/ToolError.h"
 #include "vci/VciInterface.h"
 
 namespace {
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         app.parse(args);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : badCommandLine;
-    } catch (const tolmaren_tools::ToolError& e) {
+    } catch (const tolmaren_recording::ToolError& e) {
         std::cerr << commandName(app) << ": " << e.what() << "\n";
         return failed;
     } catch (const VciInterface::Exception& e) {

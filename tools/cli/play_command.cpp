@@ -5,14 +5,14 @@
 #include <memory>
 
 #include "cli/Commands.h"
-#include "tolmaren_tools/ChannelStatistics.h"
-#include "tolmaren_tools/RecordingReader.h"
-#include "tolmaren_tools/RecordingSettings.h"
-#include "tolmaren_tools/StreamCountsText.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/ChannelStatistics.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingSettings.h"
+#include "recording/StreamCountsText.h"
+#include "recording/ToolError.h"
 
-using tolmaren_tools::ChannelStatistics;
-using tolmaren_tools::RecordingInfo;
+using tolmaren_recording::ChannelStatistics;
+using tolmaren_recording::RecordingInfo;
 
 namespace {
 
@@ -24,8 +24,8 @@ void printBand(const ChannelStatistics::Band& band, double microvoltsPerCode) {
 }
 
 void play(const std::string& file) {
-    tolmaren_tools::RecordingReader reader(file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
+    tolmaren_recording::RecordingReader reader(file);
+    const auto settings = tolmaren_recording::RecordingSettings::load(reader, std::cerr);
     const RecordingInfo& info = settings.info;
     ChannelStatistics statistics;
     while (const CodePacket* packet = reader.next())
@@ -38,7 +38,7 @@ void play(const std::string& file) {
                 static_cast<double>(counts.packets) / RecordingInfo::lfpSampleRateHz,
                 info.probeType, info.serialNumber, info.startTime.empty() ? "" : ", started ",
                 info.startTime.c_str());
-    std::printf("%s\n", tolmaren_tools::StreamCountsText::line(counts).c_str());
+    std::printf("%s\n", tolmaren_recording::StreamCountsText::line(counts).c_str());
     std::printf("microvolts at the probe's input; rms about the mean\n");
     std::printf("channel electrode   AP mean   AP rms    AP min    AP max  LFP mean  LFP rms   "
                 "LFP min   LFP max\n");

@@ -6,11 +6,11 @@
 
 #include "cli/Commands.h"
 #include "cli/RecordingPicture.h"
-#include "tolmaren_tools/RecordingReader.h"
-#include "tolmaren_tools/RecordingSettings.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/RecordingReader.h"
+#include "recording/RecordingSettings.h"
+#include "recording/ToolError.h"
 
-using tolmaren_tools::RecordingInfo;
+using tolmaren_recording::RecordingInfo;
 
 namespace {
 
@@ -25,13 +25,13 @@ struct PlotOptions {
 };
 
 void plot(const PlotOptions& options) {
-    tolmaren_tools::RecordingReader reader(options.file);
-    const auto settings = tolmaren_tools::RecordingSettings::load(reader, std::cerr);
+    tolmaren_recording::RecordingReader reader(options.file);
+    const auto settings = tolmaren_recording::RecordingSettings::load(reader, std::cerr);
     const auto first =
         static_cast<uint64_t>(std::llround(options.start * RecordingInfo::lfpSampleRateHz));
     if (first >= reader.packetCapacity())
-        throw tolmaren_tools::ToolError("--start " + std::to_string(options.start) +
-                                        " lies beyond the end of " + options.file);
+        throw tolmaren_recording::ToolError("--start " + std::to_string(options.start) +
+                                            " lies beyond the end of " + options.file);
     const uint64_t packets = std::min<uint64_t>(
         reader.packetCapacity() - first,
         std::max<uint64_t>(1, std::llround(options.seconds * RecordingInfo::lfpSampleRateHz)));

@@ -10,20 +10,20 @@
 #include "cli/ProbeSetup.h"
 #include "cli/ProgressLine.h"
 #include "cli/StopRequest.h"
-#include "tolmaren_tools/ProbeSnapshot.h"
-#include "tolmaren_tools/Recorder.h"
-#include "tolmaren_tools/RecordingInfo.h"
-#include "tolmaren_tools/RecordingReader.h"
-#include "tolmaren_tools/Sidecar.h"
-#include "tolmaren_tools/StreamCountsText.h"
+#include "recording/ProbeSnapshot.h"
+#include "recording/Recorder.h"
+#include "recording/RecordingInfo.h"
+#include "recording/RecordingReader.h"
+#include "recording/Sidecar.h"
+#include "recording/StreamCountsText.h"
 
-using tolmaren_tools::Recorder;
-using tolmaren_tools::RecordingInfo;
+using tolmaren_recording::Recorder;
+using tolmaren_recording::RecordingInfo;
 
 namespace {
 
 constexpr double packetsPerSecond = RecordingInfo::lfpSampleRateHz; // one LFP sample each
-constexpr double packetBytes = tolmaren_tools::RecordingReader::packetBytes;
+constexpr double packetBytes = tolmaren_recording::RecordingReader::packetBytes;
 constexpr auto progressInterval = std::chrono::milliseconds(250);
 
 struct RecordOptions {
@@ -37,9 +37,9 @@ void summarise(const std::string& output, const RecordingInfo& info, double wall
     std::printf("%s: %.2f s of data, %llu bytes; %s\n", output.c_str(),
                 static_cast<double>(info.counts.packets) / packetsPerSecond,
                 static_cast<unsigned long long>(info.bytes),
-                tolmaren_tools::StreamCountsText::line(info.counts).c_str());
+                tolmaren_recording::StreamCountsText::line(info.counts).c_str());
     if (info.interrupted) std::printf("stopped early after %.2f s, on request\n", wallSeconds);
-    std::printf("sidecar %s\n", tolmaren_tools::Sidecar::pathFor(output).c_str());
+    std::printf("sidecar %s\n", tolmaren_recording::Sidecar::pathFor(output).c_str());
 }
 
 void record(const Invocation& invocation, const RecordOptions& options) {
@@ -53,7 +53,7 @@ void record(const Invocation& invocation, const RecordOptions& options) {
         std::cout << note << "\n";
 
     StopRequest stop;
-    Recorder recorder(api, options.output, tolmaren_tools::ProbeSnapshot::take(api));
+    Recorder recorder(api, options.output, tolmaren_recording::ProbeSnapshot::take(api));
     ProgressLine progress;
     const auto start = std::chrono::steady_clock::now();
     auto nextUpdate = start;

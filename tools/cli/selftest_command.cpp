@@ -7,8 +7,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
+#include "recording/ToolError.h"
 #include "tolmaren_tools/SelfTests.h"
-#include "tolmaren_tools/ToolError.h"
 
 using tolmaren_tools::SelfTests;
 
@@ -34,8 +34,8 @@ void selftest(const Invocation& invocation, const SelftestOptions& options) {
         }
     }
     if (failed != 0)
-        throw tolmaren_tools::ToolError(std::to_string(failed) + " of " + std::to_string(total) +
-                                        " self tests failed");
+        throw tolmaren_recording::ToolError(std::to_string(failed) + " of " +
+                                            std::to_string(total) + " self tests failed");
 }
 
 } // namespace

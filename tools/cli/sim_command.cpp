@@ -6,10 +6,10 @@
 
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
+#include "recording/ToolError.h"
 #include "sim/BasestationSimulator.h"
-#include "tolmaren_tools/ToolError.h"
 
-using tolmaren_tools::ToolError;
+using tolmaren_recording::ToolError;
 
 namespace {
 

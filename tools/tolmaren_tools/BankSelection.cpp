@@ -1,9 +1,12 @@
 #include "tolmaren_tools/BankSelection.h"
 
-#include "tolmaren_tools/ProbeLayout.h"
-#include "tolmaren_tools/StatusWords.h"
+#include "recording/ProbeLayout.h"
+#include "recording/StatusWords.h"
 
 namespace tolmaren_tools {
+
+using tolmaren_recording::ProbeLayout;
+using tolmaren_recording::StatusWords;
 
 namespace {
 

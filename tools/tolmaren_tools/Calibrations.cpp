@@ -1,9 +1,12 @@
 #include "tolmaren_tools/Calibrations.h"
 
-#include "tolmaren_tools/PendingFile.h"
-#include "tolmaren_tools/StatusWords.h"
+#include "recording/PendingFile.h"
+#include "recording/StatusWords.h"
 
 namespace tolmaren_tools {
+
+using tolmaren_recording::PendingFile;
+using tolmaren_recording::StatusWords;
 
 namespace {
 

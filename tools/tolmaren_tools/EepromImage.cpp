@@ -2,11 +2,15 @@
 
 #include <fstream>
 
-#include "tolmaren_tools/PendingFile.h"
-#include "tolmaren_tools/StatusWords.h"
-#include "tolmaren_tools/ToolError.h"
+#include "recording/PendingFile.h"
+#include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 
 namespace tolmaren_tools {
+
+using tolmaren_recording::PendingFile;
+using tolmaren_recording::StatusWords;
+using tolmaren_recording::ToolError;
 
 std::vector<unsigned char> EepromImage::read(Tolmaren_basestation_api& api) {
     std::vector<unsigned char> image(bytes);

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <thread>
 
-#include "tolmaren_tools/ToolError.h"
+#include "recording/ToolError.h"
 
 namespace tolmaren_tools {
+
+using tolmaren_recording::ToolError;
 
 namespace {
 

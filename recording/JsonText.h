@@ -1,0 +1,16 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace tolmaren_recording {
+
+// JSON as people read it: members in the order they were added, one to a
+// line and indented, and arrays of plain values kept on one line, so that a
+// per-channel list is one line rather than 384.
+class JsonText {
+public:
+    static std::string format(const nlohmann::ordered_json& value);
+};
+
+} // namespace tolmaren_recording

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/StreamCounts.h"
+
+namespace tolmaren_recording {
+
+// What a raw recording does not say about itself (it has no header): the
+// probe, the versions, the start time, the settings of every channel, the
+// stream's rates and scale, and what the recorder saw of the stream. It is
+// the content of the sidecar file written beside every recording.
+struct RecordingInfo {
+    static constexpr double apSampleRateHz = 30000;
+    static constexpr double lfpSampleRateHz = 2500;
+    static constexpr unsigned int adcZeroCode = 512; // mid-scale of the 10-bit ADC
+    // 1.2 V / 1023, as the single-precision factor of the library.
+    static constexpr float defaultVoltsPerCode = 0.0011730206f;
+    // The gain code every channel has after the probe is opened.
+    static constexpr int openGainCode = 1;
+
+    int probeType = 0;
+    uint32_t serialNumber = 0;
+    std::string apiVersion;  // "4.1"
+    std::string fpgaVersion; // "4.1"
+    std::string startTime;   // ISO 8601, UTC
+    double voltsPerCode = defaultVoltsPerCode;
+
+    // One entry per stream channel (384).
+    std::vector<int> bank; // -1: no electrode
+    std::vector<int> apGainCode;
+    std::vector<int> lfpGainCode;
+    std::vector<int> reference;
+    std::vector<bool> standby;
+    int highPassFilter = 0; // the ASIC's BwHp setting: 0, 1 or 3
+
+    // What the recorder saw.
+    StreamCounts counts;
+    uint64_t bytes = 0;
+    bool interrupted = false; // stopped by the user before the requested length
+
+    // A probe of type 0 as the open leaves it: bank 0, gain code 1, reference
+    // 0, no standby, filter 0. Used when a recording has no sidecar.
+    static RecordingInfo assumedDefaults();
+
+    // Electrode of every channel, -1 for none.
+    std::vector<int> electrodes() const;
+    // Microvolts at the probe's input of one code step of channel c.
+    double apMicrovoltsPerCode(unsigned int channel) const;
+    double lfpMicrovoltsPerCode(unsigned int channel) const;
+};
+
+} // namespace tolmaren_recording

@@ -1,0 +1,80 @@
+#include "recording/RecordingReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "recording/ToolError.h"
+
+namespace tolmaren_recording {
+
+namespace {
+
+// Large enough that a read costs little per byte, small enough for the cache.
+constexpr std::size_t chunkPackets = 32;
+
+} // namespace
+
+RecordingReader::RecordingReader(const std::string& path) : decoder_(&source_) {
+    source_.path = path;
+    source_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source_.fd < 0) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
+    struct stat status {};
+    if (::fstat(source_.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(source_.fd);
+        throw ToolError(path + " is not a regular file");
+    }
+    source_.fileBytes = static_cast<uint64_t>(status.st_size);
+    if (source_.fileBytes == 0) {
+        ::close(source_.fd);
+        throw ToolError(path + " holds no data");
+    }
+    source_.left = source_.fileBytes - source_.fileBytes % blockBytes;
+    source_.chunk.resize(chunkPackets * packetBytes);
+}
+
+const CodePacket* RecordingReader::next() {
+    for (;;) {
+        if (const CodePacket* packet = decoder_.next()) return packet;
+        if (decoder_.ended()) return nullptr;
+    }
+}
+
+void RecordingReader::requireBlocks() const {
+    if (counts().blocks == 0)
+        throw ToolError(source_.path + " holds no valid block of neural data");
+}
+
+RecordingReader::~RecordingReader() {
+    ::close(source_.fd);
+}
+
+const unsigned char* RecordingReader::FileSource::take(unsigned int n) {
+    if (filled - offset < n) {
+        // Whole blocks only: a read may return less than asked.
+        std::memmove(chunk.data(), chunk.data() + offset, filled - offset);
+        filled -= offset;
+        offset = 0;
+        while (filled < n && left > 0) {
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<uint64_t>(left, chunk.size() - filled));
+            const ssize_t count = ::read(fd, chunk.data() + filled, want);
+            if (count < 0 && errno == EINTR) continue;
+            if (count < 0) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+            if (count == 0) throw ToolError(path + " became shorter while it was read");
+            filled += static_cast<std::size_t>(count);
+            left -= static_cast<uint64_t>(count);
+        }
+        if (filled < n) {
+            offset = filled;
+            return nullptr;
+        }
+    }
+    const unsigned char* bytes = chunk.data() + offset;
+    offset += n;
+    return bytes;
+}
+
+} // namespace tolmaren_recording

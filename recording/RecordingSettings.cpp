@@ -1,0 +1,24 @@
+#include "recording/RecordingSettings.h"
+
+#include "recording/Sidecar.h"
+
+namespace tolmaren_recording {
+
+RecordingSettings RecordingSettings::load(const RecordingReader& recording, std::ostream& notes) {
+    const std::string& path = recording.path();
+    if (recording.leftoverBytes() > 0)
+        notes << "warning: " << path << " ends " << recording.leftoverBytes()
+              << " bytes into a block: it is read up to its last whole block\n";
+    if (auto info = Sidecar::read(Sidecar::pathFor(path))) {
+        if (recording.fileBytes() < info->bytes)
+            notes << "warning: " << path << " holds " << recording.fileBytes()
+                  << " bytes, its sidecar says " << info->bytes << ": a copy cut short\n";
+        return {*info, false};
+    }
+    notes << "note: no sidecar " << Sidecar::pathFor(path)
+          << ": assuming probe type 0 and gain code " << RecordingInfo::openGainCode
+          << " on every channel, as after the open\n";
+    return {RecordingInfo::assumedDefaults(), true};
+}
+
+} // namespace tolmaren_recording
