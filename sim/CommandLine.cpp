@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 namespace tolmaren_sim {
@@ -20,6 +21,11 @@ unsigned long number(const std::string& text, unsigned long max) {
         throw std::invalid_argument("'" + text + "' is not a number");
     if (value > max) throw std::invalid_argument(text + " is above " + std::to_string(max));
     return value;
+}
+
+// A stream unit's number, or a count of them.
+uint64_t unit(const std::string& text) {
+    return static_cast<uint64_t>(number(text, 0xFFFFFFFFFFFFFFFFul));
 }
 
 using Setter = std::function<void(SimulatorOptions&, const std::string&)>;
@@ -163,14 +169,49 @@ const std::map<std::string, Option>& optionTable() {
           [](SimulatorOptions& o, const std::string& v) {
               o.faults.prbsErrors = static_cast<uint8_t>(number(v, 0xFF));
           }}},
+        {"--stall-at",
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.data.faults.pauseAtUnit = unit(v); }}},
+        {"--stall-ms",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              o.data.faults.pauseMs = static_cast<unsigned int>(number(v, 0xFFFFFFFF));
+          }}},
+        {"--drop-at",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) { o.data.faults.dropAtUnit = unit(v); }}},
+        {"--drop-count",
+         {true,
+          [](SimulatorOptions& o, const std::string& v) {
+              const uint64_t count = unit(v);
+              if (count == 0) throw std::invalid_argument("0 drops nothing");
+              o.data.faults.dropUnits = count;
+          }}},
+        {"--splice-at",
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.data.faults.spliceAtUnit = unit(v); }}},
+        {"--corrupt-at",
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.data.faults.corruptMarkerAtUnit = unit(v); }}},
+        {"--wrong-index-at",
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.data.faults.wrongIndexAtUnit = unit(v); }}},
+        {"--close-at",
+         {true, [](SimulatorOptions& o,
+                   const std::string& v) { o.data.faults.closeAtUnit = unit(v); }}},
     };
     return table;
 }
+
+// Options that only qualify another one.
+const std::map<std::string, std::string> qualifiers = {{"--stall-ms", "--stall-at"},
+                                                       {"--drop-count", "--drop-at"}};
 
 } // namespace
 
 CommandLine::Result CommandLine::parse(const std::vector<std::string>& args) {
     Result result;
+    std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         if (name == "--help" || name == "-h") {
@@ -206,6 +247,13 @@ CommandLine::Result CommandLine::parse(const std::vector<std::string>& args) {
             result.error = name + ": " + e.what();
             return result;
         }
+        given.insert(name);
+    }
+    for (const auto& [option, needed] : qualifiers) {
+        if (given.count(option) != 0 && given.count(needed) == 0) {
+            result.error = option + " needs " + needed;
+            return result;
+        }
     }
     return result;
 }
@@ -239,6 +287,20 @@ Data stream:
                          30000 electrode blocks a second)
   --data-fifo BYTES      data FIFO of real-time pacing (default 16777216); when
                          the client reads too slowly it overflows and data is lost
+
+Faults of the data stream, each once, at a UNIT counted from 0 at the start of
+the stream (a new connection, the end of a datapath reset, a change of data
+mode): electrode blocks, or ADC records in ADC data mode. Several may be given.
+  --stall-at UNIT        send nothing for a while before UNIT (in real time the
+                         probe goes on filling the FIFO)
+  --stall-ms MS          ... for MS milliseconds (default 1500)
+  --drop-at UNIT         never send UNIT; the units after it keep their numbers
+  --drop-count N         ... nor any of the N units from UNIT on (default 1)
+  --splice-at UNIT       drop the packet's worth of units from UNIT on (12 blocks):
+                         the packet around UNIT looks whole but its counters jump
+  --corrupt-at UNIT      UNIT's first data word carries the marker 10
+  --wrong-index-at UNIT  the block carries the index after its own
+  --close-at UNIT        send the first half of UNIT, then close the connection
 
 Faults of the register-access protocol:
   --no-reply             execute requests but never reply

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "sim/DataFaults.h"
+
 namespace tolmaren_sim {
 
 // How fast the data port streams.
@@ -26,6 +28,8 @@ struct DataOptions {
     // The first bytes sent on each connection are kept for inspection, up to
     // this many (0: none).
     std::size_t captureBytes = 0;
+    // Faults armed from the start (see BasestationSimulator::setDataFaults).
+    DataFaults faults;
 };
 
 } // namespace tolmaren_sim

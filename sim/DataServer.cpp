@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 
 #include "sim/DataSettings.h"
-#include "sim/DataStream.h"
 #include "sim/LoopbackBuffer.h"
 
 namespace tolmaren_sim {
@@ -28,7 +27,7 @@ int millisecondsUntil(Clock::time_point when, Clock::time_point now) {
 } // namespace
 
 DataServer::DataServer(std::mutex& mutex, HardwareModel& hardware, const ProbeTruth& truth)
-    : mutex_(mutex), hardware_(hardware), truth_(truth),
+    : mutex_(mutex), hardware_(hardware), truth_(truth), faults_(hardware.options.data.faults),
       thread_([this](int client) { connection(client); }) {}
 
 DataServer::~DataServer() {
@@ -61,8 +60,25 @@ DataServer::Statistics DataServer::statistics() const {
     return statistics_;
 }
 
-void DataServer::sent(const uint8_t* bytes, std::size_t n) {
+void DataServer::sent(const uint8_t* bytes, std::size_t n, const DataStream::Chunk* chunk,
+                      std::size_t done) {
     std::lock_guard<std::mutex> lock(stateMutex_);
+    if (chunk != nullptr && chunk->stream == statistics_.restarts) {
+        // The units lost before the chunk count once its first unit is out.
+        const std::size_t firstOut =
+            chunk->kind == DataStream::Chunk::Cut ? chunk->size : chunk->unitBytes;
+        if (done < firstOut && done + n >= firstOut) {
+            statistics_.unitsDropped += chunk->droppedBefore;
+            statistics_.unitsOverflowed += chunk->overflowedBefore;
+        }
+        const uint64_t whole = (done + n) / chunk->unitBytes - done / chunk->unitBytes;
+        if (chunk->kind == DataStream::Chunk::Intact)
+            statistics_.unitsIntact += whole;
+        else if (chunk->kind == DataStream::Chunk::Corrupted)
+            statistics_.unitsCorrupted += whole;
+        else if (done + n == chunk->size)
+            ++statistics_.unitsCut;
+    }
     statistics_.bytesSent += n;
     statistics_.checksum.add(bytes, n);
     std::vector<uint8_t>& capture = statistics_.capture;
@@ -71,12 +87,24 @@ void DataServer::sent(const uint8_t* bytes, std::size_t n) {
         capture.insert(capture.end(), bytes, bytes + std::min(n, limit - capture.size()));
 }
 
+void DataServer::track(const DataStream& stream) {
+    if (stream.restarts() == statistics_.restarts) return;
+    statistics_.restarts = stream.restarts();
+    statistics_.unitsIntact = 0;
+    statistics_.unitsCorrupted = 0;
+    statistics_.unitsCut = 0;
+    statistics_.unitsDropped = 0;
+    statistics_.unitsOverflowed = 0;
+}
+
 void DataServer::connection(int client) {
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        ++statistics_.connections;
-        statistics_.capture.clear();
-        statistics_.checksum = {};
+        const uint64_t connections = statistics_.connections + 1;
+        const uint64_t bytesSent = statistics_.bytesSent;
+        statistics_ = {};
+        statistics_.connections = connections;
+        statistics_.bytesSent = bytesSent;
     }
     const auto idle = [this] {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -97,8 +125,9 @@ void DataServer::serve(int client) {
     DataStream stream(options, *model_);
     LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
     std::vector<uint8_t> incoming(1u << 20);
-    DataStream::Chunk pending;  // the rest of a run of units: it goes out before anything else
-    uint64_t loopbackTaken = 0; // bytes the client wrote on this connection
+    DataStream::Chunk pending;   // a run of units: it goes out whole before anything else
+    std::size_t pendingSent = 0; // bytes of it sent
+    uint64_t loopbackTaken = 0;  // bytes the client wrote on this connection
     Clock::time_point nextSettings{};
 
     for (;;) {
@@ -114,6 +143,10 @@ void DataServer::serve(int client) {
             // came meanwhile waits for the next round, whose restart drops it.
             stream.apply(settings, now);
             {
+                std::lock_guard<std::mutex> lock(stateMutex_);
+                track(stream);
+            }
+            {
                 std::lock_guard<std::mutex> lock(mutex_);
                 hardware_.registers.setFifoFilling(stream.fifoFill());
                 if (hardware_.registers.datapathResets() == settings.datapathResets &&
@@ -126,29 +159,31 @@ void DataServer::serve(int client) {
 
         const uint8_t* out = nullptr;
         std::size_t outSize = 0;
-        const bool echo = pending.size == 0 && !loopback.empty();
+        const bool echo = pendingSent == pending.size && !loopback.empty();
         if (echo) {
             out = loopback.front(outSize);
         } else {
-            if (pending.size == 0) {
+            if (pendingSent == pending.size) {
                 std::lock_guard<std::mutex> lock(stateMutex_);
                 pending = stream.next(now, faults_);
+                pendingSent = 0;
             }
-            out = pending.data;
-            outSize = pending.size;
+            out = pending.data + pendingSent;
+            outSize = pending.size - pendingSent;
         }
 
         bool blocked = false;
         if (outSize > 0) {
             const ssize_t n = ::send(client, out, outSize, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n > 0) {
-                sent(out, static_cast<std::size_t>(n));
                 if (echo) {
+                    sent(out, static_cast<std::size_t>(n));
                     loopback.consume(static_cast<std::size_t>(n));
                 } else {
-                    pending.data += n;
-                    pending.size -= static_cast<std::size_t>(n);
-                    if (pending.size == 0 && pending.closeAfter) return;
+                    sent(out, static_cast<std::size_t>(n), &pending, pendingSent);
+                    pendingSent += static_cast<std::size_t>(n);
+                    if (pendingSent == pending.size && pending.kind == DataStream::Chunk::Cut)
+                        return;
                 }
             } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 blocked = true;

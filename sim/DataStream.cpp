@@ -31,13 +31,18 @@ void DataStream::restart(Clock::time_point now) {
     paceStart_ = now;
     paceProduced_ = 0;
     lastProduced_ = now;
+    dropEnd_ = 0;
+    expected_ = 0;
     overflow_ = false; // what was lost belonged to the stream before
+    droppedBefore_ = 0;
+    overflowedBefore_ = 0;
 }
 
 void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
     const bool modeChanged = !started_ || settings.electrodeMode != electrodeMode_;
-    const bool reset =
-        settings.datapathReset || (started_ && settings.datapathResets != settings_.datapathResets);
+    const bool pulsed = started_ && settings.datapathResets != settings_.datapathResets;
+    const bool reset = settings.datapathReset || pulsed;
+    if (started_ && (modeChanged || pulsed)) ++restarts_;
     DataSettings::Channels channels = settings.decodeChannels();
     AnalogueSetup analogue = settings.decodeAnalogue();
     if (modeChanged || channels != channels_ || analogue != analogue_) ringStale_ = true;
@@ -125,19 +130,35 @@ uint64_t DataStream::ready(uint64_t first) {
 }
 
 void DataStream::take(uint64_t count) {
+    expected_ = position() + count;
     if (options_.pacing == DataPacing::RealTime)
         fifo_.consume(count);
     else
         nextSeq_ += count;
 }
 
-DataStream::Chunk DataStream::faulty(uint64_t seq, const DataFaults& faults) {
+bool DataStream::startDrop(uint64_t first, DataFaults& faults) {
+    const uint64_t packetUnits =
+        electrodeMode_ ? DataStreamEncoder::blocksPerPacket : DataStreamEncoder::recordsPerPacket;
+    const auto starts = [&](std::optional<uint64_t>& at, uint64_t units) {
+        if (!at || first < *at || first - *at >= units) return false;
+        dropEnd_ = *at + units;
+        at.reset();
+        return true;
+    };
+    return starts(faults.dropAtUnit, faults.dropUnits) || starts(faults.spliceAtUnit, packetUnits);
+}
+
+DataStream::Chunk DataStream::faulty(uint64_t seq, DataFaults& faults) {
     const unsigned int size = unitSize();
     const uint8_t* unit = encode(seq, 1);
     std::vector<uint8_t> copy(unit, unit + size);
+    Chunk::Kind kind = Chunk::Intact;
     if (faults.corruptMarkerAtUnit == seq) {
         const unsigned int firstData = electrodeMode_ ? DataStreamEncoder::lfpOffset : 4;
         copy[firstData] = static_cast<uint8_t>((copy[firstData] & 0x3F) | 0x80);
+        faults.corruptMarkerAtUnit.reset();
+        kind = Chunk::Corrupted;
     }
     if (electrodeMode_ && faults.wrongIndexAtUnit == seq) {
         const auto index =
@@ -145,58 +166,75 @@ DataStream::Chunk DataStream::faulty(uint64_t seq, const DataFaults& faults) {
         DataStreamEncoder::putWord(
             copy.data(), DataStreamEncoder::headerWord(index, settings_.neuralStart,
                                                        DataStreamEncoder::synchronization(seq)));
+        faults.wrongIndexAtUnit.reset();
+        kind = Chunk::Corrupted;
+    }
+    if (faults.closeAtUnit == seq) {
+        faults.closeAtUnit.reset();
+        kind = Chunk::Cut;
     }
     scratch_ = std::move(copy);
+    return handOut(scratch_.data(), 1, kind);
+}
+
+DataStream::Chunk DataStream::handOut(const uint8_t* data, uint64_t count, Chunk::Kind kind) {
     Chunk chunk;
-    chunk.data = scratch_.data();
-    chunk.closeAfter = faults.closeAtUnit == seq;
-    chunk.size = chunk.closeAfter ? size / 2 : size;
+    chunk.data = data;
+    chunk.kind = kind;
+    chunk.unitBytes = unitSize();
+    chunk.size = kind == Chunk::Cut ? chunk.unitBytes / 2 : count * chunk.unitBytes;
+    chunk.stream = restarts_;
+    chunk.droppedBefore = droppedBefore_;
+    chunk.overflowedBefore = overflowedBefore_;
+    droppedBefore_ = 0;
+    overflowedBefore_ = 0;
+    take(count);
     return chunk;
 }
 
 DataStream::Chunk DataStream::next(Clock::time_point now, DataFaults& faults) {
-    if (!started_ || now < pausedUntil_) return {};
-    uint64_t first = nextSeq_;
-    uint64_t available = std::numeric_limits<uint64_t>::max();
-    if (options_.pacing == DataPacing::RealTime)
-        std::tie(first, available) = fifo_.front();
-    else if (!streaming_)
-        return {};
-    if (available == 0) return {};
+    for (;;) {
+        if (!started_ || now < pausedUntil_) return {};
+        uint64_t first = nextSeq_;
+        uint64_t available = std::numeric_limits<uint64_t>::max();
+        if (options_.pacing == DataPacing::RealTime)
+            std::tie(first, available) = fifo_.front();
+        else if (!streaming_)
+            return {};
+        if (available == 0) return {};
+        // Units the FIFO had no room for.
+        overflowedBefore_ += first - expected_;
+        expected_ = first;
 
-    uint64_t count = std::min<uint64_t>(available, chunkBytes / unitSize());
-    if (!settings_.generatorEnabled) count = std::min(count, ready(first));
-
-    // A fault ends the run before its unit and takes that unit alone.
-    std::optional<uint64_t> wrongIndex = electrodeMode_ ? faults.wrongIndexAtUnit : std::nullopt;
-    bool faultHere = false;
-    for (const std::optional<uint64_t>& at :
-         {faults.pauseAtUnit, faults.corruptMarkerAtUnit, wrongIndex, faults.closeAtUnit}) {
-        if (!at || *at < first) continue;
-        if (*at == first)
-            faultHere = true;
-        else if (*at - first < count)
-            count = *at - first;
-    }
-    if (faultHere) {
+        // Faults of unit first fire now: the drop under way, a stall, a drop
+        // or splice that starts here, then those on the unit itself.
+        if (first < dropEnd_) {
+            const uint64_t n = std::min(available, dropEnd_ - first);
+            take(n);
+            droppedBefore_ += n;
+            continue;
+        }
         if (faults.pauseAtUnit == first) {
             faults.pauseAtUnit.reset();
             pausedUntil_ = now + std::chrono::milliseconds(faults.pauseMs);
             return {};
         }
-        Chunk chunk = faulty(first, faults);
-        if (faults.corruptMarkerAtUnit == first) faults.corruptMarkerAtUnit.reset();
-        if (wrongIndex == first) faults.wrongIndexAtUnit.reset();
-        if (faults.closeAtUnit == first) faults.closeAtUnit.reset();
-        take(1);
-        return chunk;
-    }
+        if (startDrop(first, faults)) continue;
 
-    Chunk chunk;
-    chunk.data = encode(first, count);
-    chunk.size = count * unitSize();
-    take(count);
-    return chunk;
+        uint64_t count = std::min<uint64_t>(available, chunkBytes / unitSize());
+        if (!settings_.generatorEnabled) count = std::min(count, ready(first));
+        const std::optional<uint64_t> wrongIndex =
+            electrodeMode_ ? faults.wrongIndexAtUnit : std::nullopt;
+        if (faults.corruptMarkerAtUnit == first || wrongIndex == first ||
+            faults.closeAtUnit == first)
+            return faulty(first, faults);
+        // The run ends before the next fault's unit.
+        for (const std::optional<uint64_t>& at :
+             {faults.pauseAtUnit, faults.dropAtUnit, faults.spliceAtUnit,
+              faults.corruptMarkerAtUnit, wrongIndex, faults.closeAtUnit})
+            if (at && *at > first) count = std::min(count, *at - first);
+        return handOut(encode(first, count), count, Chunk::Intact);
+    }
 }
 
 DataStream::Clock::time_point DataStream::wakeTime(Clock::time_point now) const {

@@ -25,11 +25,21 @@ class DataStream {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // Bytes to send; closeAfter: close the connection once they are sent.
+    // Bytes to send: a run of whole units, all intact, or one unit that a
+    // fault altered; and the units never sent between it and the one before.
     struct Chunk {
+        enum Kind {
+            Intact,    // units as generated
+            Corrupted, // one unit with a wrong marker or block index
+            Cut,       // the first half of one unit: close the connection once it is sent
+        };
         const uint8_t* data = nullptr;
         std::size_t size = 0;
-        bool closeAfter = false;
+        Kind kind = Intact;
+        unsigned int unitBytes = 0;
+        uint64_t stream = 0;           // restarts() when it was made
+        uint64_t droppedBefore = 0;    // by the drop and splice faults
+        uint64_t overflowedBefore = 0; // lost to a full FIFO
     };
 
     // The largest run of units handed out at once, about 512 KiB.
@@ -59,6 +69,10 @@ public:
     bool takeOverflow();
     // Number of the next unit to be sent.
     uint64_t position() const;
+    // Times the stream started again at unit 0 after its first start: once
+    // for every settings snapshot in which the data mode changed or
+    // datapath_reset was written nonzero since the snapshot before.
+    uint64_t restarts() const { return restarts_; }
     bool electrodeMode() const { return electrodeMode_; }
 
 private:
@@ -73,7 +87,12 @@ private:
     // once the slice that holds first is.
     uint64_t ready(uint64_t first);
     void take(uint64_t count);
-    Chunk faulty(uint64_t seq, const DataFaults& faults);
+    // Fires a drop or splice whose range holds unit first: true when one did.
+    bool startDrop(uint64_t first, DataFaults& faults);
+    // Unit seq alone, altered by the faults aimed at it, which it clears.
+    Chunk faulty(uint64_t seq, DataFaults& faults);
+    // The next count units, as data, and the units never sent before them.
+    Chunk handOut(const uint8_t* data, uint64_t count, Chunk::Kind kind);
 
     const DataOptions& options_;
     const ProbeSignalModel& model_;
@@ -94,7 +113,13 @@ private:
     uint64_t paceProduced_ = 0;
     Clock::time_point lastProduced_;
     Clock::time_point pausedUntil_;
+    uint64_t dropEnd_ = 0;  // units below it are dropped
+    uint64_t expected_ = 0; // the next unit, unless units were lost
     bool overflow_ = false;
+    uint64_t restarts_ = 0;
+    // Units never sent since the last chunk handed out.
+    uint64_t droppedBefore_ = 0;
+    uint64_t overflowedBefore_ = 0;
 };
 
 } // namespace tolmaren_sim

@@ -4,12 +4,18 @@
 // connects to; run under the port lock.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <functional>
+#include <sys/socket.h>
+#include <thread>
+
 #include "api/BasestationAddress.h"
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
 #include "data/TolmarenDataConnectionLink.h"
 #include "link/FileDescriptor.h"
 #include "sim/BasestationSimulator.h"
+#include "sim/UniqueFd.h"
 
 namespace {
 
@@ -113,6 +119,138 @@ TEST(SimulatorData, StreamFaultsGiveTheirCodesAndACloseAndOpenRecover) {
     api.tolmaren_close();
     ASSERT_EQ(api.tolmaren_open(0), 0u);
     EXPECT_EQ(next(), std::make_pair(0u, 0u));
+}
+
+// Connects to the data port and reads up to n bytes, fewer when the
+// simulator closes the connection.
+std::vector<uint8_t> readStream(tolmaren_sim::UniqueFd& fd, std::size_t n) {
+    fd.reset(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{AF_INET, htons(1234), {}, {}};
+    ::inet_pton(AF_INET, tolmarenBasestationAddress, &address.sin_addr);
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
+    std::vector<uint8_t> bytes(n);
+    std::size_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::recv(fd.get(), bytes.data() + got, n - got, 0);
+        if (r <= 0) break;
+        got += static_cast<std::size_t>(r);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+// The statistics once done() holds (within ten seconds).
+tolmaren_sim::DataServer::Statistics
+statisticsOnce(const tolmaren_sim::BasestationSimulator& sim,
+               const std::function<bool(const tolmaren_sim::DataServer::Statistics&)>& done) {
+    auto statistics = sim.dataStatistics();
+    for (int ms = 0; ms < 10000 && !done(statistics); ++ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        statistics = sim.dataStatistics();
+    }
+    return statistics;
+}
+
+// The raw stream under each fault: where the counters jump, which units fail
+// their checks, and the simulator's counts of what it sent against what was
+// read. Every stream stalls for good at unit 300, so the counts stand still.
+TEST(SimulatorData, FaultsShowInTheRawStreamWhereArmedAndTheCountsMatchIt) {
+    using tolmaren_sim::DataFaults;
+    const struct {
+        bool electrode;
+        std::function<void(DataFaults&)> arm;
+        std::vector<std::pair<uint32_t, uint32_t>> jumps; // counters of consecutive units
+        std::vector<uint32_t> corrupted;                  // counters of units failing checks
+    } rows[] = {
+        {true,
+         [](DataFaults& f) {
+             f.dropAtUnit = 100;
+             f.dropUnits = 6;
+             f.corruptMarkerAtUnit = 200;
+             f.wrongIndexAtUnit = 250;
+         },
+         {{99, 106}},
+         {200, 250}},
+        {true, // place 5 of packet 10; cut in the middle of unit 280
+         [](DataFaults& f) {
+             f.spliceAtUnit = 125;
+             f.closeAtUnit = 280;
+         },
+         {{124, 137}},
+         {}},
+        {false,
+         [](DataFaults& f) {
+             f.dropAtUnit = 100;
+             f.dropUnits = 5;
+             f.spliceAtUnit = 200; // a packet of 13 records
+             f.corruptMarkerAtUnit = 250;
+             f.wrongIndexAtUnit = 260; // records have no index
+         },
+         {{99, 105}, {199, 213}},
+         {250}},
+    };
+    tolmaren_sim::SimulatorOptions options;
+    options.data.pacing = tolmaren_sim::DataPacing::Fast;
+    tolmaren_sim::BasestationSimulator sim(options);
+    sim.start();
+    LiveApi api;
+    ASSERT_EQ(api.setupConfigLink(), 0u);
+    ASSERT_EQ(api.tolmaren_mode(3), 0u);
+    tolmaren_sim::UniqueFd fd;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        DataFaults faults;
+        row.arm(faults);
+        const uint64_t end = faults.closeAtUnit.value_or(300); // no whole unit from here on
+        faults.pauseAtUnit = 300;
+        faults.pauseMs = 600000;
+        sim.setDataFaults(faults);
+        ASSERT_EQ(api.tolmaren_datamode(row.electrode), 0u);
+        const std::size_t size = row.electrode ? 612 : 48;
+        uint64_t gaps = 0;
+        for (const auto& jump : row.jumps)
+            gaps += jump.second - jump.first - 1;
+        const uint64_t sentBefore = sim.dataStatistics().bytesSent;
+        const std::vector<uint8_t> bytes = readStream(fd, (300 - gaps) * size);
+
+        std::vector<std::pair<uint32_t, uint32_t>> jumps;
+        std::vector<uint32_t> corrupted;
+        uint64_t units = 0;
+        uint32_t last = 0;
+        for (std::size_t at = 0; at + size <= bytes.size(); at += size, ++units) {
+            const uint8_t* unit = bytes.data() + at;
+            const auto word = [&](std::size_t offset) {
+                return uint32_t(unit[offset]) << 24 | uint32_t(unit[offset + 1]) << 16 |
+                       uint32_t(unit[offset + 2]) << 8 | unit[offset + 3];
+            };
+            const uint32_t counter = word(row.electrode ? 4 : 0) & 0xFFFFFF;
+            const bool marker = unit[row.electrode ? 8 : 4] >> 6 == 0;
+            const bool index = !row.electrode || (word(0) >> 17 & 0xF) == counter % 12;
+            if (!marker || !index) corrupted.push_back(counter);
+            if (units > 0 && counter != last + 1) jumps.emplace_back(last, counter);
+            last = counter;
+        }
+        EXPECT_EQ(jumps, row.jumps);
+        EXPECT_EQ(corrupted, row.corrupted);
+        EXPECT_EQ(last, end - 1);
+        const bool cut = faults.closeAtUnit.has_value();
+        EXPECT_EQ(bytes.size() % size, cut ? size / 2 : 0);
+
+        const auto s = statisticsOnce(
+            sim, [&](const auto& s) { return s.bytesSent - sentBefore >= bytes.size(); });
+        EXPECT_EQ(s.unitsIntact, units - corrupted.size());
+        EXPECT_EQ(s.unitsCorrupted, corrupted.size());
+        EXPECT_EQ(s.unitsCut, cut ? 1u : 0u);
+        EXPECT_EQ(s.unitsDropped, gaps);
+        EXPECT_EQ(s.unitsOverflowed, 0u);
+        EXPECT_EQ(s.restarts, 0u);
+    }
+    // A datapath reset starts the stream again, still stalled, and its counts
+    // with it.
+    ASSERT_EQ(api.tolmaren_resetDatapath(), 0u);
+    const auto s = statisticsOnce(sim, [](const auto& s) { return s.restarts > 0; });
+    EXPECT_EQ(s.restarts, 1u);
+    EXPECT_EQ(s.unitsIntact + s.unitsCorrupted + s.unitsDropped, 0u);
 }
 
 } // namespace

@@ -24,8 +24,8 @@ template <typename F> std::string failure(F&& f) {
     return "no exception";
 }
 
-// The tool's tests pass fault options through; here the identity options and
-// the refusals.
+// The tool's tests pass fault options through; here the identity options, the
+// data faults and the refusals.
 TEST(SimulatorCommandLine, OptionsAndRefusals) {
     using tolmaren_sim::CommandLine;
     const auto r = CommandLine::parse(
@@ -36,13 +36,29 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(r.options.eepromFile, "p.bin");
     EXPECT_EQ(r.options.fpgaVersionMajor * 10 + r.options.fpgaVersionMinor, 52);
     EXPECT_EQ(CommandLine::parse({}).options.configPort, 1235);
+    const auto d = CommandLine::parse({"--stall-at", "5000", "--stall-ms=250", "--drop-at", "1000",
+                                       "--drop-count", "6", "--splice-at", "7", "--corrupt-at", "8",
+                                       "--wrong-index-at", "9", "--close-at", "0x10"});
+    ASSERT_EQ(d.error, "");
+    const tolmaren_sim::DataFaults& f = d.options.data.faults;
+    EXPECT_EQ(std::make_pair(f.pauseAtUnit.value_or(0), f.pauseMs), std::make_pair(5000ul, 250u));
+    EXPECT_EQ(std::make_pair(f.dropAtUnit.value_or(0), f.dropUnits), std::make_pair(1000ul, 6ul));
+    EXPECT_EQ(f.spliceAtUnit, 7u);
+    EXPECT_EQ(f.corruptMarkerAtUnit, 8u);
+    EXPECT_EQ(f.wrongIndexAtUnit, 9u);
+    EXPECT_EQ(f.closeAtUnit, 16u);
+    EXPECT_EQ(CommandLine::parse({"--drop-at", "3"}).options.data.faults.dropUnits, 1u);
     for (auto args : std::vector<std::vector<std::string>>{{"--probe-type", "4"},
                                                            {"--serial", "1073741824"},
                                                            {"--config-port", "12x"},
                                                            {"--fpga-version", "4"},
                                                            {"--eeprom"},
                                                            {"--no-reply=1"},
-                                                           {"--frobnicate"}})
+                                                           {"--frobnicate"},
+                                                           {"--drop-count", "0", "--drop-at", "1"},
+                                                           {"--drop-count", "2"},
+                                                           {"--stall-ms", "100"},
+                                                           {"--close-at", "-1"}})
         EXPECT_NE(CommandLine::parse(args).error, "") << args[0];
 }
 
