@@ -151,11 +151,13 @@ TEST(DataLink, LiveStreamLosesNothingAcrossPausesAndTheFlushDropsWhatIsHeld) {
     EXPECT_TRUE(isPatternPacket(packet, 200));
 
     // A read that times out keeps both what it took from the buffer and what
-    // it took from the socket.
+    // it took from the socket, for rawread and read alike.
     EXPECT_TRUE(api.tolmaren_readUnprocessed(250 * P).empty());
     ASSERT_TRUE(api.dataLink_->write(wake));
-    const ConnectionLinkPacket raw = api.tolmaren_readUnprocessed(250 * P);
-    EXPECT_TRUE(Bytes(raw.begin(), raw.end()) == part(201 * P, 451 * P));
+    ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
+    EXPECT_TRUE(isPatternPacket(packet, 201));
+    const ConnectionLinkPacket raw = api.tolmaren_readUnprocessed(249 * P);
+    EXPECT_TRUE(Bytes(raw.begin(), raw.end()) == part(202 * P, 451 * P));
     ASSERT_EQ(api.tolmaren_readElectrodeData(packet), 0u);
     EXPECT_TRUE(isPatternPacket(packet, 451));
 
