@@ -49,6 +49,7 @@ public:
     void stopRecording() override {
         if (recording_.is_open()) recording_.close();
     }
+    void discard() override {} // it holds nothing that rawread has not handed out
 
 private:
     std::vector<unsigned char> stream_;

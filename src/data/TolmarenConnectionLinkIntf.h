@@ -8,6 +8,9 @@
 // file played back in its place.
 class TolmarenConnectionLinkIntf {
 public:
+    // The largest request rawread serves.
+    static constexpr unsigned int maxRawread = 0x100000;
+
     virtual ~TolmarenConnectionLinkIntf() = default;
     virtual bool write(ConnectionLinkPacket& packet) = 0;
     virtual ConnectionLinkPacket read(unsigned int size) = 0;
@@ -16,4 +19,7 @@ public:
     virtual unsigned char* rawread(unsigned int n) = 0;
     virtual void startRecording(const std::string& file) = 0;
     virtual void stopRecording() = 0;
+    // Drops every byte the link has received but not delivered, so that the
+    // next read starts with what arrives from now on. Nothing is recorded.
+    virtual void discard() = 0;
 };

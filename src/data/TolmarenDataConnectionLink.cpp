@@ -12,14 +12,14 @@ TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& host, 
     connection_->setTimeout(1);
     Diagnostics::stream() << "TolmarenDataConnectionLink\n";
     buffer_.reset(new unsigned char[bufferSize]);
-    position_ = buffer_.get() + bufferSize;
+    position_ = filled_ = buffer_.get() + bufferSize;
 }
 
 TolmarenDataConnectionLink::TolmarenDataConnectionLink(const std::string& file)
     : playback_(file, std::ios::in | std::ios::binary) {
     Diagnostics::stream() << "TolmarenDataConnectionLink with playback " << file << "\n";
     buffer_.reset(new unsigned char[bufferSize]);
-    position_ = buffer_.get() + bufferSize;
+    position_ = filled_ = buffer_.get() + bufferSize;
 }
 
 TolmarenDataConnectionLink::~TolmarenDataConnectionLink() = default;
@@ -33,7 +33,13 @@ bool TolmarenDataConnectionLink::write(ConnectionLinkPacket& packet) {
         const auto n = static_cast<unsigned int>(
             std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size()));
         std::copy(at, at + n, slice.data());
-        if (!connection_->writen(reinterpret_cast<const char*>(slice.data()), n)) return false;
+        unsigned int sent = 0;
+        if (!connection_->writenCounted(reinterpret_cast<const char*>(slice.data()), n, sent)) {
+            // The link keeps the packet to its unsent bytes: a retry with the
+            // same packet sends no byte twice.
+            packet.erase(packet.begin(), at + sent);
+            return false;
+        }
         at += n;
     }
     return true;
@@ -51,23 +57,38 @@ unsigned char* TolmarenDataConnectionLink::rawread(unsigned int n) {
 }
 
 unsigned char* TolmarenDataConnectionLink::liveRawread(unsigned int n) {
-    unsigned char* const end = buffer_.get() + bufferSize;
-    if (n <= static_cast<unsigned int>(end - position_)) {
-        unsigned char* bytes = position_;
-        position_ += n;
-        return bytes;
+    if (n > held()) refill();
+    if (n > held()) return nullptr; // a pause; what arrived waits for the next read
+    unsigned char* bytes = position_;
+    position_ += n;
+    return bytes;
+}
+
+// The undelivered bytes move to the front, the kept ones follow, and one
+// receive fills the rest of the buffer unless the stream pauses for longer
+// than the read time-out. The link keeps whatever arrived, also when the
+// receive throws.
+void TolmarenDataConnectionLink::refill() {
+    unsigned char* const start = buffer_.get();
+    unsigned char* const end = start + bufferSize;
+    const unsigned int pending = held();
+    std::memmove(start, position_, pending);
+    position_ = start;
+    filled_ = start + pending;
+    const auto fromKept = static_cast<std::ptrdiff_t>(
+        std::min<std::size_t>(kept_.size(), static_cast<std::size_t>(end - filled_)));
+    std::copy(kept_.begin(), kept_.begin() + fromKept, filled_);
+    kept_.erase(kept_.begin(), kept_.begin() + fromKept);
+    filled_ += fromKept;
+    unsigned int received = 0;
+    try {
+        connection_->readnCounted(reinterpret_cast<char*>(filled_),
+                                  static_cast<unsigned int>(end - filled_), received);
+    } catch (...) {
+        filled_ += received;
+        throw;
     }
-    // Refill with one receive: keep the undelivered tail at the front and
-    // fill the rest of the buffer.
-    const unsigned int pending = static_cast<unsigned int>(end - position_);
-    std::memmove(buffer_.get(), position_, pending);
-    // Until the receive completes the buffer holds nothing deliverable, also
-    // when it throws.
-    position_ = end;
-    if (!connection_->readn(reinterpret_cast<char*>(buffer_.get() + pending), bufferSize - pending))
-        return nullptr; // a pause: what arrived of this refill cannot be told apart, so it goes
-    position_ = buffer_.get() + n;
-    return buffer_.get();
+    filled_ += received;
 }
 
 unsigned char* TolmarenDataConnectionLink::playbackRawread(unsigned int n) {
@@ -85,39 +106,53 @@ ConnectionLinkPacket TolmarenDataConnectionLink::read(unsigned int size) {
         record(bytes.get(), size);
         return ConnectionLinkPacket(bytes.get(), size);
     }
-    // Bytes already buffered for rawread come first, so that the stream is
-    // delivered in order whichever of the two reads is used. They are taken
-    // only once the whole read has succeeded: a read that times out (or
-    // throws) leaves them for the next one.
-    unsigned char* const end = buffer_.get() + bufferSize;
-    const unsigned int buffered = std::min(size, static_cast<unsigned int>(end - position_));
+    // In stream order: the bytes buffered for rawread, the kept ones, the
+    // socket's.
     ConnectionLinkPacket packet;
+    const unsigned int buffered = std::min(size, held());
     packet.insert(packet.end(), position_, position_ + buffered);
-    // The rest goes into the packet slice by slice, never held twice whole.
-    std::vector<unsigned char> slice(std::min<std::size_t>(size, sliceBytes));
-    for (unsigned int remaining = size - buffered; remaining > 0;) {
-        const auto n = static_cast<unsigned int>(std::min<std::size_t>(remaining, slice.size()));
-        if (!connection_->readn(reinterpret_cast<char*>(slice.data()), n))
-            return ConnectionLinkPacket();
-        packet.insert(packet.end(), slice.data(), slice.data() + n);
-        remaining -= n;
-    }
     position_ += buffered;
-    if (recording_.is_open()) {
-        for (auto at = packet.begin(); at != packet.end();) {
-            const auto n =
-                std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size());
-            std::copy(at, at + static_cast<std::ptrdiff_t>(n), slice.data());
-            recording_.write(reinterpret_cast<const char*>(slice.data()),
-                             static_cast<std::streamsize>(n));
-            at += static_cast<std::ptrdiff_t>(n);
+    const auto fromKept =
+        static_cast<std::ptrdiff_t>(std::min<std::size_t>(size - buffered, kept_.size()));
+    packet.insert(packet.end(), kept_.begin(), kept_.begin() + fromKept);
+    kept_.erase(kept_.begin(), kept_.begin() + fromKept);
+    // The rest goes into the packet slice by slice, never held twice whole.
+    std::vector<unsigned char> slice(std::min<std::size_t>(size - packet.size(), sliceBytes));
+    while (packet.size() < size) {
+        const auto n = static_cast<unsigned int>(std::min(size - packet.size(), slice.size()));
+        unsigned int received = 0;
+        bool whole = false;
+        try {
+            whole = connection_->readnCounted(reinterpret_cast<char*>(slice.data()), n, received);
+        } catch (...) {
+            packet.insert(packet.end(), slice.data(), slice.data() + received);
+            kept_ = std::move(packet);
+            throw;
+        }
+        packet.insert(packet.end(), slice.data(), slice.data() + received);
+        if (!whole) {
+            kept_ = std::move(packet); // kept_ went into the packet whole
+            return ConnectionLinkPacket();
         }
     }
+    record(packet);
     return packet;
 }
 
 void TolmarenDataConnectionLink::record(const void* bytes, unsigned int n) {
     if (recording_.is_open()) recording_.write(static_cast<const char*>(bytes), n);
+}
+
+void TolmarenDataConnectionLink::record(const ConnectionLinkPacket& packet) {
+    if (!recording_.is_open()) return;
+    std::vector<char> slice(std::min(packet.size(), sliceBytes));
+    for (auto at = packet.begin(); at != packet.end();) {
+        const auto n = static_cast<std::ptrdiff_t>(
+            std::min<std::size_t>(static_cast<std::size_t>(packet.end() - at), slice.size()));
+        std::copy(at, at + n, slice.data());
+        recording_.write(slice.data(), n);
+        at += n;
+    }
 }
 
 void TolmarenDataConnectionLink::startRecording(const std::string& file) {
@@ -127,4 +162,9 @@ void TolmarenDataConnectionLink::startRecording(const std::string& file) {
 
 void TolmarenDataConnectionLink::stopRecording() {
     if (recording_.is_open()) recording_.close();
+}
+
+void TolmarenDataConnectionLink::discard() {
+    position_ = filled_;
+    kept_.clear();
 }

@@ -16,7 +16,7 @@ class TCPDescriptor;
 // appended to a recording file, which is the raw stream without any framing.
 class TolmarenDataConnectionLink : public TolmarenConnectionLinkIntf {
 public:
-    static constexpr unsigned int bufferSize = 0x100000;
+    static constexpr unsigned int bufferSize = maxRawread;
     // Large writes and reads pass through a slice of this size at a time.
     static constexpr std::size_t sliceBytes = 0x40000;
 
@@ -30,28 +30,41 @@ public:
     TolmarenDataConnectionLink(const TolmarenDataConnectionLink&) = delete;
     TolmarenDataConnectionLink& operator=(const TolmarenDataConnectionLink&) = delete;
 
+    // A write that times out leaves in the packet only the bytes it did not
+    // send, so that writing the same packet again goes on where it stopped.
     bool write(ConnectionLinkPacket& packet) override;
-    // Live: the bytes buffered for rawread first, then the socket's. A read
-    // that times out or throws leaves the buffered bytes for the next read;
-    // what it took from the socket itself is lost, as with every time-out.
+    // Live: the bytes the link holds first, then the socket's. A read that
+    // times out or throws keeps what it took, in order, for the next read.
     ConnectionLinkPacket read(unsigned int size) override;
-    // Null also when n exceeds the buffer; for n = 0 the start of the buffer,
-    // nothing taken or recorded.
+    // Live: a refill that times out keeps what arrived; the read succeeds
+    // when that holds n bytes, else it gives null and the next read goes on
+    // from there. Null also when n exceeds the buffer; for n = 0 the start of
+    // the buffer, nothing taken or recorded.
     unsigned char* rawread(unsigned int n) override;
     void startRecording(const std::string& file) override;
     void stopRecording() override;
+    void discard() override;
 
 private:
     unsigned char* liveRawread(unsigned int n);
     unsigned char* playbackRawread(unsigned int n);
+    void refill();
+    unsigned int held() const { return static_cast<unsigned int>(filled_ - position_); }
     void record(const void* bytes, unsigned int n);
+    void record(const ConnectionLinkPacket& packet);
 
     morvek::TCPSocket socket_;
     std::unique_ptr<morvek::TCPDescriptor> connection_; // null in playback
     std::ofstream recording_;
     std::ifstream playback_;
     std::unique_ptr<unsigned char[]> buffer_;
-    // Next byte not yet delivered; the bytes from here to the end of the
-    // buffer were received but not delivered.
+    // Next byte not yet delivered; the bytes from here to filled_ were
+    // received but not delivered.
     unsigned char* position_ = nullptr;
+    // End of the received bytes: the end of the buffer unless a refill timed
+    // out.
+    unsigned char* filled_ = nullptr;
+    // What a timed-out read took; in the stream it follows the bytes
+    // buffered up to filled_.
+    ConnectionLinkPacket kept_;
 };

@@ -44,6 +44,14 @@ bool FileDescriptor::canRead() {
     throw std::logic_error("unreachable code");
 }
 
+bool FileDescriptor::readnCounted(char*, unsigned int, unsigned int&) {
+    throw std::logic_error("unreachable code");
+}
+
+bool FileDescriptor::writenCounted(const char*, unsigned int, unsigned int&) {
+    throw std::logic_error("unreachable code");
+}
+
 void FileDescriptor::setTimeout(unsigned int seconds) {
     setReadTimeout(seconds);
     setWriteTimeout(seconds);

@@ -39,6 +39,11 @@ public:
     virtual unsigned int readSome(char* buffer, unsigned int length);
     virtual bool canRead();
     virtual void close() {}
+    // As readn and writen, and `done` counts the bytes as they go through, so
+    // it also tells how far a call got that timed out (false) or threw: a
+    // caller that must lose or repeat no byte goes on from there.
+    virtual bool readnCounted(char* buffer, unsigned int length, unsigned int& done);
+    virtual bool writenCounted(const char* buffer, unsigned int length, unsigned int& done);
 
     void setTimeout(unsigned int seconds);
     void setTimeoutMilli(unsigned int milliseconds);

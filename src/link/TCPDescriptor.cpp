@@ -49,13 +49,13 @@ void TCPDescriptor::close() {
 // With a time-out the socket is only ever used without blocking, so that no
 // single call can outlast the wait: data already waiting is taken at once,
 // otherwise the descriptor waits for readiness and tries again.
-bool TCPDescriptor::readn(char* buffer, unsigned int length) {
-    unsigned int received = 0;
-    while (received < length) {
+bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
+    done = 0;
+    while (done < length) {
         const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
-        const ssize_t count = ::recv(handle(), buffer + received, length - received, flags);
+        const ssize_t count = ::recv(handle(), buffer + done, length - done, flags);
         if (count > 0) {
-            received += static_cast<unsigned int>(count);
+            done += static_cast<unsigned int>(count);
             continue;
         }
         if (count == 0) throw ReadError("TCPDescriptor readn failed");
@@ -69,14 +69,14 @@ bool TCPDescriptor::readn(char* buffer, unsigned int length) {
     return true;
 }
 
-bool TCPDescriptor::writen(const char* buffer, unsigned int length) {
-    unsigned int sent = 0;
-    while (sent < length) {
+bool TCPDescriptor::writenCounted(const char* buffer, unsigned int length, unsigned int& done) {
+    done = 0;
+    while (done < length) {
         // MSG_NOSIGNAL: a peer that has gone away gives an error, not SIGPIPE.
         const int flags = MSG_NOSIGNAL | (writeTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0);
-        const ssize_t count = ::send(handle(), buffer + sent, length - sent, flags);
+        const ssize_t count = ::send(handle(), buffer + done, length - done, flags);
         if (count > 0) {
-            sent += static_cast<unsigned int>(count);
+            done += static_cast<unsigned int>(count);
             continue;
         }
         if (count < 0 && errno == EINTR) continue;
@@ -87,6 +87,16 @@ bool TCPDescriptor::writen(const char* buffer, unsigned int length) {
         if (wait == Wait::Failed) throw WriteError("TCPDescriptor write failed");
     }
     return true;
+}
+
+bool TCPDescriptor::readn(char* buffer, unsigned int length) {
+    unsigned int done = 0;
+    return readnCounted(buffer, length, done);
+}
+
+bool TCPDescriptor::writen(const char* buffer, unsigned int length) {
+    unsigned int done = 0;
+    return writenCounted(buffer, length, done);
 }
 
 unsigned int TCPDescriptor::readSome(char* buffer, unsigned int length) {

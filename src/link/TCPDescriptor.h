@@ -18,6 +18,8 @@ public:
     // Data or an end of stream is waiting.
     bool canRead() override;
     void close() override;
+    bool readnCounted(char* buffer, unsigned int length, unsigned int& done) override;
+    bool writenCounted(const char* buffer, unsigned int length, unsigned int& done) override;
 
 private:
     static constexpr unsigned int closedSocket = ~0u;

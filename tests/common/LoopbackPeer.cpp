@@ -35,6 +35,14 @@ LoopbackPeer& LoopbackPeer::add(Step step) {
     return *this;
 }
 
+void LoopbackPeer::release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+    }
+    changed_.notify_all();
+}
+
 LoopbackPeer::Bytes LoopbackPeer::received() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
@@ -54,6 +62,7 @@ void LoopbackPeer::run() {
             const Step step = std::move(script_.front());
             const Bytes& bytes = step.bytes;
             const auto pause = step.pause;
+            const bool untilReleased = step.untilReleased;
             script_.pop_front();
             lock.unlock();
             for (std::size_t sent = 0; open && sent < bytes.size();) {
@@ -64,7 +73,10 @@ void LoopbackPeer::run() {
             }
             lock.lock();
             open = open && pause.count() >= 0;
-            changed_.wait_for(lock, pause, [&] { return stopping_; });
+            if (untilReleased)
+                changed_.wait(lock, [&] { return stopping_ || released_; });
+            else
+                changed_.wait_for(lock, pause, [&] { return stopping_; });
         } else { // waits a little for a connection or for bytes, then looks again
             pollfd entry{connection_ >= 0 ? connection_ : listening_, POLLIN, 0};
             unsigned char chunk[65536];

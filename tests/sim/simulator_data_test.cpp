@@ -15,6 +15,7 @@
 #include "data/TolmarenDataConnectionLink.h"
 #include "link/FileDescriptor.h"
 #include "sim/BasestationSimulator.h"
+#include "sim/StreamChecksum.h"
 #include "sim/UniqueFd.h"
 
 namespace {
@@ -251,6 +252,51 @@ TEST(SimulatorData, FaultsShowInTheRawStreamWhereArmedAndTheCountsMatchIt) {
     const auto s = statisticsOnce(sim, [](const auto& s) { return s.restarts > 0; });
     EXPECT_EQ(s.restarts, 1u);
     EXPECT_EQ(s.unitsIntact + s.unitsCorrupted + s.unitsDropped, 0u);
+}
+
+// A stall of the stream longer than the data link's read time-out costs no
+// byte: every packet follows the one before, and the recording holds exactly
+// what the simulator sent. A flush while the stream flows stops at its bound
+// with a code of its own.
+TEST(SimulatorData, StallLosesNoByteAndAFlushOfAFlowingStreamIsBounded) {
+    ScopedWorkDir dir;
+    tolmaren_sim::SimulatorOptions options;
+    options.data.pacing = tolmaren_sim::DataPacing::Fast;
+    tolmaren_sim::BasestationSimulator sim(options);
+    sim.start();
+    tolmaren_sim::DataFaults faults;
+    faults.pauseAtUnit = 12 * 200; // packet 200, in the data link's second refill
+    faults.pauseMs = 1500;
+    sim.setDataFaults(faults);
+    LiveApi api;
+    ASSERT_EQ(api.setupConfigLink(), 0u);
+    ASSERT_EQ(api.tolmaren_mode(3), 0u);
+    ASSERT_EQ(api.connectData(true), 0u);
+    ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
+    ElectrodePacket packet;
+    // A read in the stall may find no bytes (3), and the next one goes on.
+    unsigned int empty = 0;
+    for (unsigned int p = 0; p < 400;) {
+        const unsigned int status = api.tolmaren_readElectrodeData(packet);
+        ASSERT_TRUE(status == 0 || (status == 3 && ++empty < 3)) << status << " at " << p;
+        if (status != 0) continue;
+        ASSERT_EQ(packet.ctrs[0][0], 12 * p);
+        ++p;
+    }
+    // The probe stops; what is still on its way is read until the pause.
+    ASSERT_EQ(api.tolmaren_mode(0), 0u);
+    while (api.tolmaren_readElectrodeData(packet) != 3) {
+    }
+    ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
+    const std::string recorded = dir.readFile("live.bin");
+    tolmaren_sim::StreamChecksum checksum;
+    checksum.add(reinterpret_cast<const uint8_t*>(recorded.data()), recorded.size());
+    const tolmaren_sim::StreamChecksum sent = sim.dataStatistics().checksum;
+    EXPECT_EQ(checksum.bytes(), sent.bytes());
+    EXPECT_TRUE(checksum == sent);
+
+    ASSERT_EQ(api.tolmaren_mode(3), 0u);
+    EXPECT_EQ(api.tolmaren_flushData(), 2u);
 }
 
 } // namespace
