@@ -25,8 +25,8 @@ public:
     static std::ostream& stream();
 
     // While it lives, stream() of the calling thread writes to the sink: so
-    // the lines of code that knows no sink (a link's constructor of the old
-    // form) reach the facade that runs it.
+    // the lines of code that is given no sink (the data link's constructor)
+    // reach the facade that runs it.
     class Scope {
     public:
         explicit Scope(DiagnosticsSink& sink);
