@@ -19,15 +19,20 @@ constexpr unsigned int alreadyOpen = 3; // tolmaren_open's code
 // Packets between looks for Ctrl-C: a tenth of a second of live data.
 constexpr std::size_t packetsPerPiece = 250;
 
-// What a newcomer most likely lacks when nothing answers on the ports.
+// What a newcomer most likely lacks when nothing listens on the ports.
 constexpr const char* nothingListens =
-    "; is a basestation running? (tolmaren.Simulator() starts a simulator in this process)";
+    "; is a basestation running there? (tolmaren.Simulator() starts a simulator in this process)";
+constexpr unsigned int badAddress = 2; // tolmaren_setBasestationAddress's code
 
 } // namespace
 
-Basestation::Basestation(unsigned char setting, std::optional<std::string> playback)
+Basestation::Basestation(unsigned char setting, std::optional<std::string> playback,
+                         const std::optional<std::string>& address)
     : setting_(setting), playback_(std::move(playback)),
-      api_(std::make_unique<Tolmaren_basestation_api>()) {}
+      api_(std::make_unique<Tolmaren_basestation_api>()) {
+    if (address && api_->tolmaren_setBasestationAddress(*address) == badAddress)
+        throw py::value_error(*address + " is not a numeric IPv4 address (such as 127.0.0.1)");
+}
 
 std::unique_lock<std::mutex> Basestation::claim() {
     py::gil_scoped_release release;
@@ -49,8 +54,9 @@ void Basestation::open() {
                           "tolmaren_open failed: cannot open the recording " + *playback_ +
                               " (code 1)");
     if (status == 1 || status == 2)
-        throw StatusError("tolmaren_open", status,
-                          StatusWords::failure("tolmaren_open", status) + nothingListens);
+        throw StatusError("tolmaren_open", status, call([&](Tolmaren_basestation_api& api) {
+                              return StatusWords::openFailure(api, status, nothingListens);
+                          }));
     StatusWords::check("tolmaren_open", status);
 }
 

@@ -26,8 +26,11 @@ class Basestation {
 public:
     // `setting` goes unchanged to the basestation's open_setting register.
     // With a `playback` file the facade opens that recording instead of the
-    // basestation, in electrode data mode.
-    Basestation(unsigned char setting, std::optional<std::string> playback);
+    // basestation, in electrode data mode. Without an `address` the facade
+    // chooses (TOLMAREN_BASESTATION_ADDRESS, else the library's default);
+    // throws ValueError for one that is not a numeric IPv4 address.
+    Basestation(unsigned char setting, std::optional<std::string> playback,
+                const std::optional<std::string>& address);
 
     // Throws StatusError; a failed open is closed again, so that the object
     // can be opened anew.

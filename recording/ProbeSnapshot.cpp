@@ -18,6 +18,7 @@ RecordingInfo ProbeSnapshot::take(Tolmaren_basestation_api& api) {
     const AsicID id = api.tolmaren_getId();
     info.probeType = id.probeType;
     info.serialNumber = id.serialNumber;
+    info.basestationAddress = api.tolmaren_getBasestationAddress();
     info.apiVersion = text(api.tolmaren_getAPIVersion());
     VersionNumber fpga;
     StatusWords::check("tolmaren_getHardwareVersion", api.tolmaren_getHardwareVersion(&fpga));

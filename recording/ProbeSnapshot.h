@@ -5,7 +5,8 @@
 
 namespace tolmaren_recording {
 
-// The RecordingInfo of an open probe as it stands: identity, versions, and
+// The RecordingInfo of an open probe as it stands: identity, the
+// basestation's address, versions, and
 // the channel settings held by the facade's chain models (what was last
 // written to the probe). The start time and stream counts stay empty.
 class ProbeSnapshot {

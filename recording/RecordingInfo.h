@@ -9,9 +9,10 @@
 namespace tolmaren_recording {
 
 // What a raw recording does not say about itself (it has no header): the
-// probe, the versions, the start time, the settings of every channel, the
-// stream's rates and scale, and what the recorder saw of the stream. It is
-// the content of the sidecar file written beside every recording.
+// probe, the basestation's address, the versions, the start time, the
+// settings of every channel, the stream's rates and scale, and what the
+// recorder saw of the stream. It is the content of the sidecar file written
+// beside every recording.
 struct RecordingInfo {
     static constexpr double apSampleRateHz = 30000;
     static constexpr double lfpSampleRateHz = 2500;
@@ -23,9 +24,10 @@ struct RecordingInfo {
 
     int probeType = 0;
     uint32_t serialNumber = 0;
-    std::string apiVersion;  // "4.1"
-    std::string fpgaVersion; // "4.1"
-    std::string startTime;   // ISO 8601, UTC
+    std::string basestationAddress; // empty: not known (null in the sidecar)
+    std::string apiVersion;         // "4.1"
+    std::string fpgaVersion;        // "4.1"
+    std::string startTime;          // ISO 8601, UTC
     double voltsPerCode = defaultVoltsPerCode;
 
     // One entry per stream channel (384).

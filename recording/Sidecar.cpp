@@ -34,6 +34,10 @@ json orNull(const std::vector<int>& values) {
     return result;
 }
 
+json orNull(const std::string& text) {
+    return text.empty() ? json(nullptr) : json(text);
+}
+
 std::vector<int> readBanks(const json& values) {
     std::vector<int> result;
     for (const json& b : values)
@@ -57,6 +61,7 @@ std::string Sidecar::toJson(const RecordingInfo& info) {
         {"format", formatName},
         {"format_version", formatVersion},
         {"probe", {{"type", info.probeType}, {"serial_number", info.serialNumber}}},
+        {"basestation", {{"address", orNull(info.basestationAddress)}}},
         {"versions", {{"api", info.apiVersion}, {"fpga", info.fpgaVersion}}},
         {"start_time", info.startTime},
         {"stream",
@@ -96,6 +101,11 @@ std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
         RecordingInfo info;
         info.probeType = document.at("probe").at("type").get<int>();
         info.serialNumber = document.at("probe").at("serial_number").get<uint32_t>();
+        // Sidecars written before the address was kept lack it.
+        if (document.contains("basestation")) {
+            const json& address = document.at("basestation").at("address");
+            if (!address.is_null()) info.basestationAddress = address.get<std::string>();
+        }
         info.apiVersion = document.at("versions").at("api").get<std::string>();
         info.fpgaVersion = document.at("versions").at("fpga").get<std::string>();
         info.startTime = document.at("start_time").get<std::string>();

@@ -1,5 +1,6 @@
 #include "recording/StatusWords.h"
 
+#include <cerrno>
 #include <map>
 
 #include "recording/StatusError.h"
@@ -10,9 +11,11 @@ namespace {
 
 using Table = std::map<unsigned int, const char*>;
 
+constexpr unsigned short dataPort = 1234;
+
 const Table openCodes = {
-    {1, "the basestation's data port (1234) refused the connection"},
-    {2, "the basestation's configuration port (1235) refused the connection"},
+    {1, "connecting to the basestation's data port (1234) failed"},
+    {2, "connecting to the basestation's configuration port (1235) failed"},
     {3, "the probe is already open"},
     {4, "the FPGA's major version is not the API's (4)"},
     {5, "configuring the deserializer failed"},
@@ -200,6 +203,24 @@ std::string StatusWords::failure(const std::string& operation, unsigned int code
 
 void StatusWords::check(const std::string& operation, unsigned int code) {
     if (code != 0) throw StatusError(operation, code, failure(operation, code));
+}
+
+std::string StatusWords::openFailure(Tolmaren_basestation_api& api, unsigned int code,
+                                     const std::string& refusedHint) {
+    ConnectionFailure failed;
+    if ((code != 1 && code != 2) || api.tolmaren_getConnectionFailure(failed) != 0)
+        return failure("tolmaren_open", code);
+    return "tolmaren_open failed: " + connectionFailure(failed) + " (code " + std::to_string(code) +
+           ")" + (failed.errorNumber == ECONNREFUSED ? refusedHint : "");
+}
+
+std::string StatusWords::connectionFailure(const ConnectionFailure& failure) {
+    const char* const port = failure.port == dataPort ? "data port" : "configuration port";
+    std::string words = std::string("no connection to the basestation's ") + port + " at " +
+                        failure.address + ":" + std::to_string(failure.port) + ": " +
+                        failure.reason;
+    if (failure.errorNumber != 0) words += " (errno " + std::to_string(failure.errorNumber) + ")";
+    return words;
 }
 
 } // namespace tolmaren_recording

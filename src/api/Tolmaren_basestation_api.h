@@ -4,9 +4,12 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "api/ConnectionFailure.h"
 #include "api/DacControlStatusCode.h"
 #include "api/Test4Settings.h"
 #include "api/VersionNumber.h"
@@ -20,6 +23,7 @@
 #include "data/ElectrodePacket.h"
 #include "data/StreamDecoder.h"
 #include "data/TolmarenConnectionLinkIntf.h"
+#include "link/DiagnosticsSink.h"
 #include "registers/neuroprobe.h"
 #include "vci/VciInterface.h"
 
@@ -49,7 +53,11 @@ public:
     virtual unsigned int skipElectrodeData(unsigned int count);
 
     // --- core (log, connection, versions) ---
+    // Opens the log "api_log.txt" in the working directory.
     void tolmaren_startLog();
+    // Opens the named file as the log instead, so that several facades of
+    // one process can each keep a log of their own.
+    void tolmaren_startLog(const std::string& file);
     void tolmaren_milliSleep(unsigned int ms);
     bool tolmaren_isConnected();
     unsigned int tolmaren_getHardwareVersion(VersionNumber* version);
@@ -57,9 +65,28 @@ public:
     unsigned int tolmaren_recalib();
     int8_t tolmaren_getOption();
 
+    // --- basestation address, connection failures, diagnostics ---
+    // The IPv4 address (dotted decimal, "192.168.0.2") that both links of
+    // the next open connect to: 0 taken; 2 not such an address, and the
+    // address stays. Without it a facade connects to the address that the
+    // environment variable TOLMAREN_BASESTATION_ADDRESS named when it was
+    // constructed, else to the one the library was built with.
+    unsigned int tolmaren_setBasestationAddress(const std::string& address);
+    // The address the next open connects to.
+    std::string tolmaren_getBasestationAddress();
+    // The last connection of this facade that failed (address, port and the
+    // system's reason): 0 filled in; 1 none has failed.
+    unsigned int tolmaren_getConnectionFailure(ConnectionFailure& failure);
+    // This facade's diagnostic lines (those of the links it builds) go to the
+    // stream from now on, whole, or nowhere when it is null; until then they
+    // go to the process-wide sink (Diagnostics). The stream must outlive the
+    // facade's links.
+    void tolmaren_redirectDiagnostics(std::ostream* stream);
+
     // --- configuration link ---
     // Connects the register interface to the basestation's port 1235 and
-    // builds the register map on it: 0 done, 1 the connection failed.
+    // builds the register map on it: 0 done, 1 the connection failed (see
+    // tolmaren_getConnectionFailure).
     unsigned int setupConfigLink();
     // Brings a live system from nothing to recording: both links, the
     // serial link and headstage, the probe identity from the EEPROM, default
@@ -368,6 +395,11 @@ protected:
 
     Test4Settings test4Settings_;
 
+    std::string basestationAddress_;
+    std::optional<ConnectionFailure> connectionFailure_;
+    // Where the links this facade builds write their diagnostic lines.
+    DiagnosticsSink diagnostics_;
+
     static constexpr unsigned int slopeCodes_ = 128;
     static constexpr unsigned int adcCount_ = 32;
     static constexpr unsigned int impedanceRecordLength_ = 1308;
@@ -385,6 +417,8 @@ protected:
                                     unsigned char& value);
 
     // --- open (helpers) ---
+    // Keeps what made the connection to the port fail.
+    void noteConnectionFailure(unsigned short port, int errorNumber, const std::string& reason);
     // The serial link, the headstage's registers and the ASIC's control lines.
     unsigned int configureHeadstage();
     // Identity, default chains and calibration, start-trigger output.

@@ -2,10 +2,12 @@
 #include <cstring>
 #include <thread>
 
+#include "api/BasestationAddress.h"
 #include "api/Tolmaren_basestation_api.h"
 
 Tolmaren_basestation_api::Tolmaren_basestation_api()
-    : baseConfiguration(nullptr), shankConfiguration(nullptr) {
+    : baseConfiguration(nullptr), shankConfiguration(nullptr),
+      basestationAddress_(BasestationAddress::fromEnvironment()) {
     baseConfiguration.setAsicId(&asicId_);
     shankConfiguration.setAsicId(&asicId_);
     std::memset(eepromImage_, 0, sizeof eepromImage_);
@@ -37,12 +39,20 @@ Tolmaren_basestation_api::~Tolmaren_basestation_api() {
 }
 
 void Tolmaren_basestation_api::tolmaren_startLog() {
+    tolmaren_startLog("api_log.txt");
+}
+
+void Tolmaren_basestation_api::tolmaren_startLog(const std::string& file) {
     log_.rdbuf()->pubsetbuf(nullptr, 0);
-    log_.open("api_log.txt", std::ios::out | std::ios::trunc);
+    log_.open(file, std::ios::out | std::ios::trunc);
     if (!log_.is_open())
         log_.setstate(std::ios::failbit);
     else
         log_.clear();
+}
+
+void Tolmaren_basestation_api::tolmaren_redirectDiagnostics(std::ostream* stream) {
+    diagnostics_.redirect(stream);
 }
 
 void Tolmaren_basestation_api::tolmaren_milliSleep(unsigned int ms) {

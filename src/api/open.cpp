@@ -1,8 +1,10 @@
 #include <memory>
+#include <system_error>
 
 #include "api/BasestationAddress.h"
 #include "api/Tolmaren_basestation_api.h"
 #include "data/TolmarenDataConnectionLink.h"
+#include "link/Diagnostics.h"
 #include "link/HdlcConnectionLink32.h"
 #include "link/RequestResponseLink.h"
 #include "link/TcpConnectionLink.h"
@@ -24,6 +26,18 @@ constexpr unsigned short unitGain = 512;
 constexpr std::size_t adcPairCount = 16;
 constexpr std::size_t adcCount = 32;
 
+// The system's error number of a failed connection, 0 for a failure before any
+// attempt (the address did not resolve).
+int connectError(const morvek::TCPSocket::Exception& failure) {
+    const auto* attempt = dynamic_cast<const morvek::TCPSocket::ConnectFailed*>(&failure);
+    return attempt != nullptr ? attempt->error() : 0;
+}
+
+std::string connectReason(const morvek::TCPSocket::Exception& failure) {
+    const int error = connectError(failure);
+    return error != 0 ? std::generic_category().message(error) : failure.what();
+}
+
 } // namespace
 
 unsigned int Tolmaren_basestation_api::setupConfigLink() {
@@ -33,18 +47,29 @@ unsigned int Tolmaren_basestation_api::setupConfigLink() {
     datamodel_ = nullptr;
     delete configLink_;
     configLink_ = nullptr;
+    // A name or a shortened form would be resolved, perhaps by asking a name
+    // service, into an address the application did not mean.
+    if (!BasestationAddress::isValid(basestationAddress_)) {
+        noteConnectionFailure(configPort, 0, "not a numeric IPv4 address");
+        delete dataLink_;
+        dataLink_ = nullptr;
+        return 1;
+    }
     try {
         // Each layer takes ownership of the one below only once it exists.
-        auto tcp = std::make_unique<TcpConnectionLink>(tolmarenBasestationAddress, configPort);
-        auto hdlc = std::make_unique<HdlcConnectionLink32>(tcp.get());
+        auto tcp =
+            std::make_unique<TcpConnectionLink>(basestationAddress_, configPort, diagnostics_);
+        auto hdlc = std::make_unique<HdlcConnectionLink32>(tcp.get(), diagnostics_);
         tcp.release();
         auto transactions = std::make_unique<RequestResponseLink>(hdlc.get());
         hdlc.release();
-        auto encoder = std::make_unique<VciEncoder>(transactions.get(), VciEncoding::Width32);
+        auto encoder =
+            std::make_unique<VciEncoder>(transactions.get(), VciEncoding::Width32, diagnostics_);
         transactions.release();
         datamodel_ = new neuroprobe(0, encoder.get());
         configLink_ = encoder.release();
-    } catch (const morvek::TCPSocket::Exception&) {
+    } catch (const morvek::TCPSocket::Exception& failure) {
+        noteConnectionFailure(configPort, connectError(failure), connectReason(failure));
         delete dataLink_;
         dataLink_ = nullptr;
         return 1;
@@ -70,8 +95,10 @@ unsigned int Tolmaren_basestation_api::tolmaren_open(unsigned char setting) {
     if (logging()) log_ << "enable use of uart parity bit in basestation fpga\n";
 
     try {
-        dataLink_ = new TolmarenDataConnectionLink(tolmarenBasestationAddress, dataPort);
-    } catch (const morvek::TCPSocket::Exception&) {
+        const Diagnostics::Scope announcement(diagnostics_);
+        dataLink_ = new TolmarenDataConnectionLink(basestationAddress_, dataPort);
+    } catch (const morvek::TCPSocket::Exception& failure) {
+        noteConnectionFailure(dataPort, connectError(failure), connectReason(failure));
         return 1;
     }
     if (logging()) log_ << "data link successfully connected\n";

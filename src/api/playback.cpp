@@ -1,5 +1,6 @@
 #include "api/Tolmaren_basestation_api.h"
 #include "data/TolmarenDataConnectionLink.h"
+#include "link/Diagnostics.h"
 #include "link/TCPSocket.h"
 #include "vci/VciDummy.h"
 
@@ -7,6 +8,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_open(const std::string& file) {
     if (logging()) log_ << "tolmaren_open(" << file << ") called\n";
     if (dataLink_ != nullptr) return 3;
     try {
+        const Diagnostics::Scope announcement(diagnostics_);
         dataLink_ = new TolmarenDataConnectionLink(file);
     } catch (const morvek::TCPSocket::Exception&) {
         return 1;
@@ -15,7 +17,7 @@ unsigned int Tolmaren_basestation_api::tolmaren_open(const std::string& file) {
 
     if (configLink_ != nullptr) return 3;
     try {
-        configLink_ = new VciDummy();
+        configLink_ = new VciDummy(diagnostics_);
         datamodel_ = new neuroprobe(0, configLink_);
     } catch (const morvek::TCPSocket::Exception&) {
         delete dataLink_;

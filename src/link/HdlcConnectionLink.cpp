@@ -2,7 +2,11 @@
 
 #include "link/Diagnostics.h"
 
-HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below) : below_(below) {}
+HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below)
+    : HdlcConnectionLink(below, Diagnostics::sink()) {}
+
+HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics)
+    : below_(below), diagnostics_(diagnostics) {}
 
 void HdlcConnectionLink::frame(ConnectionLinkPacket& packet) {
     ConnectionLinkPacket framed;
@@ -69,8 +73,8 @@ ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
         if (taken == maxBytesPerRead) {
             // The rest of this frame is discarded by hunting for its flag.
             hunting_ = true;
-            Diagnostics::stream() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
-                                  << " bytes dropped\n";
+            diagnostics_.line() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
+                                << " bytes dropped\n";
             return ConnectionLinkPacket();
         }
         if (!take()) return ConnectionLinkPacket();

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "link/ConnectionLinkIntf.h"
+#include "link/DiagnosticsSink.h"
 
 // HDLC-like byte stuffing over the link below: frames open and close with the
 // flag 0x7E, and 0x7D/0x7E inside a frame travel as 0x7D followed by the byte
@@ -18,8 +19,10 @@ public:
     // off here instead of filling memory.
     static constexpr unsigned int maxBytesPerRead = 1u << 20;
 
-    // Takes ownership of the link below.
+    // Takes ownership of the link below. A dropped frame is reported to the
+    // process-wide diagnostics sink, or to the one given.
     explicit HdlcConnectionLink(ConnectionLinkIntf* below);
+    HdlcConnectionLink(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics);
     HdlcConnectionLink(const HdlcConnectionLink&) = delete;
     HdlcConnectionLink& operator=(const HdlcConnectionLink&) = delete;
 
@@ -40,6 +43,7 @@ private:
     bool nextByte(unsigned char& byte);
 
     std::unique_ptr<ConnectionLinkIntf> below_;
+    DiagnosticsSink& diagnostics_;
     // No flag seen yet since construction: bytes are discarded until one comes.
     bool hunting_ = true;
     // Bytes delivered by the link below but not yet examined.

@@ -8,6 +8,8 @@ class HdlcConnectionLink32 : public HdlcConnectionLink {
 public:
     // Takes ownership of the link below.
     explicit HdlcConnectionLink32(ConnectionLinkIntf* below) : HdlcConnectionLink(below) {}
+    HdlcConnectionLink32(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics)
+        : HdlcConnectionLink(below, diagnostics) {}
 
     bool write(ConnectionLinkPacket& packet) override;
 };

@@ -1,7 +1,9 @@
 #include "link/TCPSocket.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <fcntl.h>
 #include <memory>
 #include <netdb.h>
 #include <poll.h>
@@ -33,17 +35,39 @@ AddressList resolve(const char* host, const std::string& service, int flags) {
     return AddressList(list);
 }
 
-// A connect interrupted by a signal goes on in the background; waiting for
-// writability and then reading the socket's error gives its outcome.
-int connectOnce(int socket, const addrinfo& address) {
-    if (::connect(socket, address.ai_addr, address.ai_addrlen) == 0) return 0;
-    if (errno != EINTR) return errno;
+// The outcome of a connection attempt under way: writability ends the wait,
+// and the socket's error tells how it ended.
+int awaitConnection(int socket) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(TCPSocket::connectTimeoutMs);
     pollfd entry{socket, POLLOUT, 0};
-    while (::poll(&entry, 1, -1) < 0)
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (ready > 0) break;
+        if (ready == 0) return ETIMEDOUT;
         if (errno != EINTR) return errno;
+    }
     int error = 0;
     socklen_t length = sizeof error;
     if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
+}
+
+// Connects without blocking, so that the attempt can be given up after
+// connectTimeoutMs (a connect interrupted by a signal goes on in the
+// background likewise); the connected socket blocks again.
+int connectOnce(int socket, const addrinfo& address) {
+    const int flags = fcntl(socket, F_GETFL);
+    if (flags < 0 || fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
+    int error = 0;
+    if (::connect(socket, address.ai_addr, address.ai_addrlen) != 0) {
+        error = errno;
+        if (error == EINPROGRESS || error == EINTR) error = awaitConnection(socket);
+    }
+    if (error == 0 && fcntl(socket, F_SETFL, flags) != 0) return errno;
     return error;
 }
 
@@ -57,15 +81,17 @@ TCPDescriptor* TCPSocket::connect(const std::string& host, const std::string& se
     AddressList addresses = resolve(host.c_str(), service, 0);
     if (!addresses) throw Exception("getaddrinfo failed in TCPSocket::connect");
     std::string errorText;
+    int lastError = 0;
     for (const addrinfo* a = addresses.get(); a != nullptr; a = a->ai_next) {
         const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
         if (s < 0) continue;
         const int error = connectOnce(s, *a);
         if (error == 0) return new TCPDescriptor(static_cast<unsigned int>(s));
+        lastError = error;
         errorText = std::generic_category().message(error);
         ::close(s);
     }
-    throw Exception("TCPSocket::connect failed : " + errorText);
+    throw ConnectFailed("TCPSocket::connect failed : " + errorText, lastError);
 }
 
 TCPDescriptor* TCPSocket::connect(const std::string& host, unsigned short port) {

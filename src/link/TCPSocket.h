@@ -27,12 +27,27 @@ public:
     public:
         explicit PortInUse(const std::string& message) : Exception(message) {}
     };
+    // No resolved address took the connection; error() is the system's error
+    // number of the last attempt (0 when none was made).
+    class ConnectFailed : public Exception {
+    public:
+        ConnectFailed(const std::string& message, int error) : Exception(message), error_(error) {}
+        int error() const { return error_; }
+
+    private:
+        int error_;
+    };
+
+    // An address that does not answer fails its attempt after this long, with
+    // ETIMEDOUT, instead of the minutes the system would wait.
+    static constexpr int connectTimeoutMs = 5000;
 
     TCPSocket() = default;
     TCPSocket(const TCPSocket&) = delete;
     TCPSocket& operator=(const TCPSocket&) = delete;
     ~TCPSocket();
 
+    // Throws ConnectFailed when no address takes the connection.
     TCPDescriptor* connect(const std::string& host, const std::string& service);
     TCPDescriptor* connect(const std::string& host, unsigned short port);
     TCPDescriptor* accept(const std::string& service);

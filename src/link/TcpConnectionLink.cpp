@@ -3,9 +3,13 @@
 #include "link/Diagnostics.h"
 
 TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short port)
+    : TcpConnectionLink(host, port, Diagnostics::sink()) {}
+
+TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short port,
+                                     DiagnosticsSink& diagnostics)
     : connection_(socket_.connect(host, port)) {
     connection_->setTimeout(1);
-    Diagnostics::stream() << "TcpConnectionLink\n";
+    diagnostics.line() << "TcpConnectionLink\n";
 }
 
 TcpConnectionLink::~TcpConnectionLink() {

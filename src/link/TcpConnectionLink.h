@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/ConnectionLinkIntf.h"
+#include "link/DiagnosticsSink.h"
 #include "link/TCPDescriptor.h"
 #include "link/TCPSocket.h"
 
@@ -11,8 +12,11 @@
 // connection, every wait bounded by 1 second.
 class TcpConnectionLink : public ConnectionLinkIntf {
 public:
-    // Throws morvek::TCPSocket::Exception when the connection fails.
+    // Throws morvek::TCPSocket::Exception when the connection fails. The
+    // line announcing the link goes to the process-wide diagnostics sink, or
+    // to the one given.
     TcpConnectionLink(const std::string& host, unsigned short port);
+    TcpConnectionLink(const std::string& host, unsigned short port, DiagnosticsSink& diagnostics);
     ~TcpConnectionLink() override;
     TcpConnectionLink(const TcpConnectionLink&) = delete;
     TcpConnectionLink& operator=(const TcpConnectionLink&) = delete;

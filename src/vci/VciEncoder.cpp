@@ -23,7 +23,11 @@ unsigned int commandWord(unsigned int command, VciInterface::IncrementAddress in
 } // namespace
 
 VciEncoder::VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width)
-    : link_(link), linkWidth_(width) {}
+    : VciEncoder(link, width, Diagnostics::sink()) {}
+
+VciEncoder::VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width,
+                       DiagnosticsSink& diagnostics)
+    : link_(link), linkWidth_(width), diagnostics_(diagnostics) {}
 
 VciEncoder::~VciEncoder() = default;
 
@@ -50,8 +54,8 @@ void VciEncoder::catchUp(const std::string& failure) const {
             outOfStep_ = false;
             return;
         }
-        Diagnostics::stream() << "VciEncoder: dropped a reply of " << reply.size()
-                              << " bytes that came after its time-out\n";
+        diagnostics_.line() << "VciEncoder: dropped a reply of " << reply.size()
+                            << " bytes that came after its time-out\n";
         reply = link_->receive(12);
     }
     throw Exception(failure + "No reply received");
@@ -159,8 +163,8 @@ void VciEncoder::decodeErrors(unsigned short errorWord) const {
                                         "Timeout error\n",
                                         "Unknown command error\n"};
     for (unsigned int bit = 0; bit < 6; ++bit) {
-        if (errorWord & (1u << bit)) Diagnostics::stream() << lines[bit];
+        if (errorWord & (1u << bit)) diagnostics_.write(lines[bit]);
     }
     if (errorWord & 0xC0u)
-        Diagnostics::stream() << "Protocol specific error " << (errorWord >> 12) << "\n";
+        diagnostics_.line() << "Protocol specific error " << (errorWord >> 12) << "\n";
 }

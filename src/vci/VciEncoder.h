@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/ConnectionLinkPacket.h"
+#include "link/DiagnosticsSink.h"
 #include "link/RequestResponseLink.h"
 #include "vci/VciEncoding.h"
 #include "vci/VciInterface.h"
@@ -21,7 +22,7 @@
 // word) the next read would silently return the old register's value. So a
 // time-out puts the encoder out of step: before its next request it sends a
 // ping of a value of its own and drops every reply up to that ping's echo,
-// with a line on the diagnostics stream each. Replies come in order, so the
+// with a diagnostic line each. Replies come in order, so the
 // link is then in step again. When the echo does not come either, that next
 // access fails with "No reply received" too, and the encoder stays out of step.
 class VciEncoder : public VciInterface {
@@ -32,8 +33,11 @@ public:
     // A peer that keeps sending other replies is given up on after this many.
     static constexpr unsigned int maxDroppedReplies = 64;
 
-    // Takes ownership of the link (and through it the links below).
+    // Takes ownership of the link (and through it the links below). Its
+    // diagnostic lines go to the process-wide sink, or to the one given.
     VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width);
+    VciEncoder(RequestResponseLink* link, VciEncoding::LinkWidth width,
+               DiagnosticsSink& diagnostics);
     ~VciEncoder() override;
     VciEncoder(const VciEncoder&) = delete;
     VciEncoder& operator=(const VciEncoder&) = delete;
@@ -72,4 +76,5 @@ private:
     mutable unsigned int dataWidth_ = 0;
     mutable bool outOfStep_ = false;
     mutable unsigned int catchUps_ = 0; // makes each catch-up's ping value new
+    DiagnosticsSink& diagnostics_;
 };

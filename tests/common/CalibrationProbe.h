@@ -19,7 +19,7 @@ template <typename Api = FastCalibrationApi> struct CalibrationProbe {
               o.data.pacing = tolmaren_sim::DataPacing::Fast;
               return o;
           }()) {
-        Diagnostics::redirect(nullptr); // a line at every reconnection otherwise
+        diagnostics_ = Diagnostics::redirect(nullptr); // a line at every reconnection otherwise
         sim.start();
         api.tolmaren_startLog();
         EXPECT_EQ(api.tolmaren_open(0), 0u);
@@ -27,7 +27,7 @@ template <typename Api = FastCalibrationApi> struct CalibrationProbe {
 
     ~CalibrationProbe() { Diagnostics::redirect(diagnostics_); }
 
-    std::ostream* diagnostics_ = &Diagnostics::stream(); // restored for later tests
+    std::ostream* diagnostics_ = nullptr; // restored for later tests
     ScopedWorkDir dir;
     tolmaren_sim::BasestationSimulator sim;
     Api api; // closes its links before the simulator stops

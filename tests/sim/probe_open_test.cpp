@@ -3,6 +3,10 @@
 // the wire can make fail, followed each time by a recovering open.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
+
+#include "api/BasestationAddress.h"
 #include "common/LiveProbe.h"
 
 using tolmaren_sim::UartFailure;
@@ -122,6 +126,12 @@ TEST(OpenWithoutProbe, BasestationFaults) {
     {
         LiveProbe noData(options);
         EXPECT_EQ(noData.api.tolmaren_open(0), 1u);
+        ConnectionFailure failure;
+        ASSERT_EQ(noData.api.tolmaren_getConnectionFailure(failure), 0u);
+        EXPECT_EQ(failure.address, "127.0.0.1");
+        EXPECT_EQ(failure.port, 1234);
+        EXPECT_EQ(failure.errorNumber, ECONNREFUSED);
+        EXPECT_EQ(failure.reason, "Connection refused");
         const auto requests = noData.sim.counters().requests;
         EXPECT_EQ(noData.api.tolmaren_open(0), 3u); // the configuration link stayed
         EXPECT_EQ(noData.sim.counters().requests, requests);
@@ -132,4 +142,30 @@ TEST(OpenWithoutProbe, BasestationFaults) {
     EXPECT_EQ(p.api.tolmaren_open(0), 4u);
     EXPECT_FALSE(p.api.tolmaren_isConnected());
     EXPECT_EQ(p.sim.counters().uartTransactions, 0u);
+}
+
+// A simulator on another loopback address is reached through the address
+// the application sets, or the one the environment names; a connection that
+// is refused names the address, the port and the system's reason.
+TEST(OpenAtAddress, ChosenByTheOperationOrTheEnvironment) {
+    auto options = LiveProbe::probe(0, 0);
+    options.address = "127.0.0.2";
+    LiveProbe p(options);
+    ConnectionFailure failure;
+    ASSERT_EQ(p.api.tolmaren_setBasestationAddress("127.0.0.3"), 0u);
+    EXPECT_EQ(p.api.tolmaren_open(0), 2u);
+    ASSERT_EQ(p.api.tolmaren_getConnectionFailure(failure), 0u);
+    EXPECT_EQ(failure.address, "127.0.0.3");
+    EXPECT_EQ(failure.port, 1235);
+    EXPECT_EQ(failure.errorNumber, ECONNREFUSED);
+    EXPECT_EQ(failure.reason, "Connection refused");
+
+    ASSERT_EQ(p.api.tolmaren_setBasestationAddress("127.0.0.2"), 0u);
+    EXPECT_EQ(p.api.tolmaren_open(0), 0u);
+    p.api.tolmaren_close();
+
+    setenv(BasestationAddress::environmentVariable, "127.0.0.2", 1);
+    Tolmaren_basestation_api fromEnvironment;
+    unsetenv(BasestationAddress::environmentVariable);
+    EXPECT_EQ(fromEnvironment.tolmaren_open(0), 0u);
 }

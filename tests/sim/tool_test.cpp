@@ -58,19 +58,21 @@ constexpr double voltsPerCode = 1.2 / 1023;
 
 } // namespace
 
-// A probe of type 2 configured from the options, recorded, played, exported
-// and drawn; the export must hold exactly what the facade decodes.
+// A probe of type 2 at another loopback address configured from the options,
+// recorded, played, exported and drawn; the export must hold exactly what the
+// facade decodes.
 TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
+    options.address = "127.0.0.2";
     options.probeType = 2;
     options.serialNumber = 77;
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
 
-    const ToolRun record =
-        tool(dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1");
+    const ToolRun record = tool(
+        dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --address 127.0.0.2");
     ASSERT_EQ(record.status, 0) << record.err;
     EXPECT_EQ(record.err.find("TcpConnectionLink"), std::string::npos); // only with --verbose
     // Written to the probe: channel 0 AP gain code 3, BwHp 1, electrode 384 (channel 0, bank
@@ -85,6 +87,7 @@ TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     const json sidecar = readJson("rec.bin.json");
     EXPECT_EQ(sidecar["probe"]["type"], 2);
     EXPECT_EQ(sidecar["probe"]["serial_number"], 77);
+    EXPECT_EQ(sidecar["basestation"]["address"], "127.0.0.2");
     EXPECT_EQ(sidecar["settings"]["high_pass_filter"], 1);
     EXPECT_EQ(sidecar["settings"]["channels"]["ap_gain_code"][383], 3);
     EXPECT_EQ(sidecar["settings"]["channels"]["bank"][383], 1);
@@ -145,8 +148,10 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
         const char* message;
     };
     const Case cases[] = {
-        {"info", 1, "configuration port (1235) refused"},
-        {"info --sim --no-reply", 1, "did not answer"},
+        {"info --address 127.0.0.3", 1, "port at 127.0.0.3:1235: Connection refused (errno 111)"},
+        {"info --address 127.0.0.300", 2, "not a numeric IPv4 address"},
+        // The simulator listens where the tool looks.
+        {"info --address 127.0.0.2 --sim --no-reply", 1, "did not answer"},
         {"record out.bin --seconds 1 --ap-gain 9", 2, "--ap-gain"},
         {"play missing.bin", 1, "cannot open missing.bin"},
         {"export zeros.bin outdir", 1, "zeros.bin holds no valid block"},

@@ -2,9 +2,11 @@
 // the tables it is built with, and playback, where nothing reaches a headstage.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 
+#include "api/BasestationAddress.h"
 #include "api/Tolmaren_basestation_api.h"
 #include "common/ScopedWorkDir.h"
 
@@ -103,10 +105,57 @@ TEST(Facade, LogIsUnbufferedTruncatedAndOnlyWrittenOnceStarted) {
     api.tolmaren_startLog();
     api.tolmaren_close();
     api.tolmaren_getAPIVersion();
-    EXPECT_EQ(dir.readFile("api_log.txt"), "tolmaren_close() called\ndata link disConnected\n"
-                                           "configuration link disConnected\n"
-                                           "api datamodel_ member deleted\n"
-                                           "tolmaren_getAPIVersion() called\n-> {4, 1}\n");
+    const std::string closed = "tolmaren_close() called\ndata link disConnected\n"
+                               "configuration link disConnected\n"
+                               "api datamodel_ member deleted\n";
+    EXPECT_EQ(dir.readFile("api_log.txt"), closed + "tolmaren_getAPIVersion() called\n-> {4, 1}\n");
+    // A second facade's named log leaves the first one's alone.
+    Tolmaren_basestation_api second;
+    second.tolmaren_startLog("second.txt");
+    second.tolmaren_isConnected();
+    api.tolmaren_close();
+    EXPECT_EQ(dir.readFile("second.txt"), "tolmaren_isConnected() called\n-> returns false\n");
+    EXPECT_EQ(dir.readFile("api_log.txt"),
+              closed + "tolmaren_getAPIVersion() called\n-> {4, 1}\n" + closed);
+}
+
+// Only a numeric IPv4 address in dotted decimal is taken; the default is the
+// address the library was built with.
+TEST(Facade, BasestationAddressIsCheckedAndABadOneFromTheEnvironmentFailsTheOpen) {
+    const struct {
+        const char* address;
+        unsigned int code;
+    } cases[] = {
+        {"127.0.0.2", 0},   {"0.0.0.0", 0},    {"255.255.255.255", 0},
+        {"10.20.3.199", 0}, {"", 2},           {"localhost", 2},
+        {"127.0.0", 2},     {"127.0.0.1.", 2}, {"127.0.0.1.5", 2},
+        {"256.0.0.1", 2},   {"127.0.0.01", 2}, {"1234.0.0.1", 2},
+        {"127.1", 2},       {"0x7f.0.0.1", 2}, {" 127.0.0.1", 2},
+        {"127.0.0.1 ", 2},  {"127..0.1", 2},   {"127.0.0.-1", 2},
+        {"::1", 2},         {"1.2.3.4/8", 2},
+    };
+    Tolmaren_basestation_api api;
+    EXPECT_EQ(api.tolmaren_getBasestationAddress(), tolmarenBasestationAddress);
+    std::string expected = tolmarenBasestationAddress;
+    for (const auto& c : cases) {
+        EXPECT_EQ(api.tolmaren_setBasestationAddress(c.address), c.code) << c.address;
+        if (c.code == 0) expected = c.address;
+        EXPECT_EQ(api.tolmaren_getBasestationAddress(), expected) << c.address;
+    }
+
+    ConnectionFailure failure;
+    EXPECT_EQ(api.tolmaren_getConnectionFailure(failure), 1u);
+    setenv(BasestationAddress::environmentVariable, "basestation.lab", 1);
+    Tolmaren_basestation_api fromEnvironment;
+    unsetenv(BasestationAddress::environmentVariable);
+    // Refused before any connection is tried (nothing is resolved).
+    EXPECT_EQ(fromEnvironment.tolmaren_open(0), 2u);
+    ASSERT_EQ(fromEnvironment.tolmaren_getConnectionFailure(failure), 0u);
+    EXPECT_EQ(failure.address, "basestation.lab");
+    EXPECT_EQ(failure.port, 1235);
+    EXPECT_EQ(failure.errorNumber, 0);
+    EXPECT_EQ(failure.reason, "not a numeric IPv4 address");
+    EXPECT_FALSE(fromEnvironment.tolmaren_isConnected());
 }
 
 // A facade opened for playback on an empty recording: the register space is

@@ -17,5 +17,5 @@ void addEepromCommand(CLI::App& app, Invocation& invocation);
 void addSelftestCommand(CLI::App& app, Invocation& invocation);
 void addCalibrateCommand(CLI::App& app, Invocation& invocation);
 
-// The --sim flag of a command that talks to a basestation.
-void addSimulatorFlag(CLI::App& command, Invocation& invocation);
+// The options of a command that talks to a basestation: --address and --sim.
+void addBasestationOptions(CLI::App& command, Invocation& invocation);

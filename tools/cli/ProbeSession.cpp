@@ -13,9 +13,9 @@ using tolmaren_recording::ToolError;
 
 namespace {
 
-// What a newcomer most likely lacks when nothing answers on the ports.
-constexpr const char* nothingListens =
-    "; is a basestation or `tolmaren sim` running? (--sim starts a simulator in this process)";
+// What a newcomer most likely lacks when nothing listens on the ports.
+constexpr const char* nothingListens = "; is a basestation or `tolmaren sim` running there? "
+                                       "(--sim starts a simulator in this process)";
 
 } // namespace
 
@@ -34,6 +34,8 @@ ProbeSession::~ProbeSession() {
 
 void ProbeSession::open(const Invocation& invocation) {
     if (!invocation.verbose) Diagnostics::redirect(nullptr);
+    // Checked on the command line.
+    if (!invocation.address.empty()) api_->tolmaren_setBasestationAddress(invocation.address);
     if (invocation.simulator) startSimulator(invocation);
     unsigned int status;
     try {
@@ -44,12 +46,13 @@ void ProbeSession::open(const Invocation& invocation) {
                         e.what() + ")");
     }
     if (status == 1 || status == 2)
-        throw ToolError(StatusWords::failure("tolmaren_open", status) + nothingListens);
+        throw ToolError(StatusWords::openFailure(*api_, status, nothingListens));
     StatusWords::check("tolmaren_open", status);
 }
 
 void ProbeSession::startSimulator(const Invocation& invocation) {
-    const auto parsed = SimulatorArguments::parse(invocation.simulatorArguments);
+    const auto parsed = SimulatorArguments::parse(invocation.simulatorArguments,
+                                                  api_->tolmaren_getBasestationAddress());
     simulator_ = std::make_unique<tolmaren_sim::BasestationSimulator>(parsed.options);
     // The simulator's threads inherit the signal mask: keep Ctrl-C for the
     // command's own thread.

@@ -8,8 +8,9 @@
 #include "sim/BasestationSimulator.h"
 
 // A live probe for one command: starts the in-process simulator when --sim
-// was given, routes the library's diagnostics (shown only with --verbose),
-// and opens the probe. Closes the facade before it stops the simulator.
+// was given, on the basestation's address, routes the library's diagnostics
+// (shown only with --verbose), and opens the probe at that address. Closes the facade before it
+// stops the simulator.
 class ProbeSession {
 public:
     // Throws ToolError when the simulator's options are bad, it cannot start,

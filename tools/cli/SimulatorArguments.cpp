@@ -3,8 +3,11 @@
 #include <CLI/CLI.hpp>
 
 tolmaren_sim::CommandLine::Result
-SimulatorArguments::parse(const std::vector<std::string>& arguments) {
-    auto parsed = tolmaren_sim::CommandLine::parse(arguments);
+SimulatorArguments::parse(const std::vector<std::string>& arguments, const std::string& address) {
+    // A later --address overrides this one.
+    std::vector<std::string> withAddress{"--address", address};
+    withAddress.insert(withAddress.end(), arguments.begin(), arguments.end());
+    auto parsed = tolmaren_sim::CommandLine::parse(withAddress);
     if (!parsed.error.empty())
         throw CLI::ValidationError("bad simulator option: " + parsed.error +
                                    " (see tolmaren sim --help)");

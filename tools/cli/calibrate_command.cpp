@@ -191,7 +191,7 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation) {
                               c.what == What::Gain
                                   ? "Start from the ADC calibration stored in the EEPROM"
                                   : "Use the gain corrections stored in the EEPROM");
-        addSimulatorFlag(*command, invocation);
+        addBasestationOptions(*command, invocation);
         const What what = c.what;
         command->callback([&invocation, options, what] { calibrate(invocation, *options, what); });
     }

@@ -65,7 +65,7 @@ void addEepromCommand(CLI::App& app, Invocation& invocation) {
     eeprom->require_subcommand(1);
 
     CLI::App* read = eeprom->add_subcommand("read-id", "Print the probe's serial number and type");
-    addSimulatorFlag(*read, invocation);
+    addBasestationOptions(*read, invocation);
     read->callback([&invocation] { readId(invocation); });
 
     CLI::App* write = eeprom->add_subcommand("write-id", "Store a serial number and probe type");
@@ -75,12 +75,12 @@ void addEepromCommand(CLI::App& app, Invocation& invocation) {
     write->add_option("--type", options->type, "Probe type (0 to 3)")
         ->required()
         ->check(CLI::Range(0, 3));
-    addSimulatorFlag(*write, invocation);
+    addBasestationOptions(*write, invocation);
     write->callback([&invocation, options] { writeId(invocation, *options); });
 
     CLI::App* dumpCommand = eeprom->add_subcommand(
         "dump", "Print all 2048 EEPROM bytes in hex, or write them to a file");
     dumpCommand->add_option("--output", options->output, "Write the bytes to this file instead");
-    addSimulatorFlag(*dumpCommand, invocation);
+    addBasestationOptions(*dumpCommand, invocation);
     dumpCommand->callback([&invocation, options] { dump(invocation, *options); });
 }

@@ -36,6 +36,7 @@ void showInfo(const Invocation& invocation) {
     const AsicID id = api.tolmaren_getId();
     const int type = id.probeType;
 
+    row("address", api.tolmaren_getBasestationAddress());
     row("API version", version(api.tolmaren_getAPIVersion()));
     row("FPGA version", version(fpga));
     row("basestation",
@@ -61,6 +62,6 @@ void addInfoCommand(CLI::App& app, Invocation& invocation) {
     CLI::App* command = app.add_subcommand(
         "info", "Show the API, FPGA and basestation versions, the probe identity, the "
                 "temperature, the FIFO fill and the result of the datapath check");
-    addSimulatorFlag(*command, invocation);
+    addBasestationOptions(*command, invocation);
     command->callback([&invocation] { showInfo(invocation); });
 }

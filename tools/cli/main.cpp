@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "api/BasestationAddress.h"
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
 #include "link/FileDescriptor.h"
@@ -37,7 +38,19 @@ std::string commandName(const CLI::App& app) {
 
 } // namespace
 
-void addSimulatorFlag(CLI::App& command, Invocation& invocation) {
+void addBasestationOptions(CLI::App& command, Invocation& invocation) {
+    command
+        .add_option("--address", invocation.address,
+                    "The basestation's IPv4 address (default: $" +
+                        std::string(BasestationAddress::environmentVariable) + ", else " +
+                        tolmarenBasestationAddress + "); with --sim the simulator listens there")
+        ->check(CLI::Validator(
+            [](const std::string& address) {
+                return BasestationAddress::isValid(address)
+                           ? std::string()
+                           : address + " is not a numeric IPv4 address (such as 127.0.0.1)";
+            },
+            "IPV4"));
     command.add_flag("--sim", invocation.simulator,
                      "Start the basestation simulator in this process first. Must come last: "
                      "every option after it is the simulator's (see tolmaren sim --help)");

@@ -57,6 +57,6 @@ void addSelftestCommand(CLI::App& app, Invocation& invocation) {
         ->add_option("--selection", options->settings.selection,
                      "Pattern selection of test 8 (0 to 3)")
         ->check(CLI::Range(0u, 3u));
-    addSimulatorFlag(*command, invocation);
+    addBasestationOptions(*command, invocation);
     command->callback([&invocation, options] { selftest(invocation, *options); });
 }

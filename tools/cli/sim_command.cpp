@@ -4,6 +4,7 @@
 #include <iostream>
 #include <pthread.h>
 
+#include "api/BasestationAddress.h"
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
 #include "recording/ToolError.h"
@@ -14,7 +15,8 @@ using tolmaren_recording::ToolError;
 namespace {
 
 void runSimulator(const std::vector<std::string>& arguments) {
-    const auto parsed = SimulatorArguments::parse(arguments);
+    // Where the tool's other commands look for a basestation.
+    const auto parsed = SimulatorArguments::parse(arguments, BasestationAddress::fromEnvironment());
     if (parsed.help) {
         std::cout << SimulatorArguments::usage();
         return;
