@@ -17,7 +17,8 @@ public:
     // The next packet, valid until the next call; null at the end of a
     // played-back recording. Throws StatusError when no data came within the
     // library's 1-s time-out, ToolError when a second's worth of blocks in a
-    // row failed their checks.
+    // row failed their checks, morvek::FileDescriptor::ReadError once the
+    // connection is lost and every byte received before was read.
     const CodePacket* next();
     // The packet in progress, abandoned: for a reader that stops. Null when
     // there is none.
@@ -27,6 +28,7 @@ public:
 private:
     StreamDecoder& decoder_;
     StreamCounts start_;
+    bool linkLost_ = false;
 };
 
 } // namespace tolmaren_recording

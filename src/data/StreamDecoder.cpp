@@ -12,6 +12,10 @@ constexpr uint32_t counterMask = 0xFFFFFF;
 // restart of the counters gives.
 constexpr uint32_t longestGap = 1u << 23;
 
+int64_t floorMod12(int64_t value) {
+    return ((value % 12) + 12) % 12;
+}
+
 unsigned int blocksIn(uint16_t present) {
     return static_cast<unsigned int>(__builtin_popcount(present));
 }
@@ -88,6 +92,12 @@ const CodePacket* StreamDecoder::next() {
         const auto place = static_cast<unsigned int>(index);
         const Placement at = this->place(place, static_cast<uint32_t>(counter));
         const int64_t base = at.position - place;
+        // Within a segment, a block's index follows from its counter: one
+        // that does not is damaged.
+        if (followCounter_ && !at.newSegment && floorMod12(base) != phase_) {
+            if (reject()) return nullptr;
+            continue;
+        }
         const bool joins = current_->present != 0 && !at.newSegment && current_->position == base &&
                            !current_->has(place);
         CodePacket* target = joins ? current_ : spare_;
@@ -101,6 +111,7 @@ const CodePacket* StreamDecoder::next() {
         if (at.newSegment) {
             segment_ += started_ ? 1 : 0;
             started_ = true;
+            phase_ = floorMod12(base);
             ++counts_.segments;
         }
         if (at.skipped > 0) {

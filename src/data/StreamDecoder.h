@@ -46,8 +46,10 @@ public:
     // default) next() places blocks by their counters, reports every jump as
     // a gap, unwraps the 24-bit counter and begins a new segment where the
     // counters restart; a packet that mixes blocks of two packets (a splice)
-    // comes out as two abandoned ones. Without it, blocks are placed by index
-    // alone. readBlock() never looks at counters.
+    // comes out as two abandoned ones, and a block whose index does not
+    // follow from its counter (the segment's first block sets where packets
+    // begin) is rejected. Without it, blocks are placed by index alone.
+    // readBlock() never looks at counters.
     void followBlockCounter(bool on) { followCounter_ = on; }
     // Called for every gap as next() finds it.
     void onGap(std::function<void(const Gap&)> listener) { onGap_ = std::move(listener); }
@@ -120,6 +122,7 @@ private:
     bool started_ = false;
     uint32_t expectedCounter_ = 0;
     int64_t expectedPosition_ = 0;
+    int64_t phase_ = 0; // where packets begin on the timeline, modulo 12
     uint32_t segment_ = 0;
     uint64_t packetsBegun_ = 0;
     unsigned int rejectedInARow_ = 0;
