@@ -1,7 +1,9 @@
 // What the simulator does that the library's own end-to-end tests do not
 // reach: its command line, the EEPROM file, and protocol faults as the
 // register stack reports them.
+#include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "common/LiveControlApi.h"
 #include "link/FileDescriptor.h"
@@ -82,9 +84,24 @@ TEST_F(Simulator, IdentityAndEepromFileSurviveARestart) {
     EXPECT_EQ(again.chain(1).size(), 962u);
     EXPECT_EQ(again.eepromContents()[1000], 0x5A);
 
-    { std::ofstream(dir.path() + "/short.eeprom") << "too short"; }
-    restart.eepromFile = dir.path() + "/short.eeprom";
-    EXPECT_THROW(tolmaren_sim::BasestationSimulator{restart}, std::runtime_error);
+    // Files that are not an EEPROM image are refused at once, never read
+    // without end or waited on: too short, an endless device, a FIFO, a large
+    // sparse file.
+    const std::string d = dir.path();
+    { std::ofstream(d + "/short.eeprom") << "too short"; }
+    std::filesystem::create_symlink("/dev/zero", d + "/zero.eeprom");
+    ASSERT_EQ(::mkfifo((d + "/fifo.eeprom").c_str(), 0600), 0);
+    { std::ofstream(d + "/sparse.eeprom"); }
+    std::filesystem::resize_file(d + "/sparse.eeprom", uint64_t(1) << 30);
+    for (const char* bad : {"short", "zero", "fifo", "sparse"}) {
+        restart.eepromFile = d + "/" + bad + ".eeprom";
+        EXPECT_THROW(tolmaren_sim::BasestationSimulator{restart}, std::runtime_error) << bad;
+    }
+    // A link planted where the next image is staged is replaced, not followed.
+    std::filesystem::create_symlink(d + "/short.eeprom", options.eepromFile + ".part");
+    again.modify([](tolmaren_sim::HardwareModel& hw) { return hw.eeprom.write(7, 0x11); });
+    EXPECT_EQ(std::filesystem::file_size(d + "/short.eeprom"), 9u);
+    EXPECT_EQ(std::filesystem::file_size(options.eepromFile), 2048u);
     SimulatorOptions type;
     type.probeType = 4;
     EXPECT_THROW(tolmaren_sim::BasestationSimulator{type}, std::invalid_argument);
