@@ -56,11 +56,10 @@ void bindSimulator(py::module_& module) {
         "    with tolmaren.Simulator(probe_type=2), tolmaren.Basestation() as station:\n"
         "        ...\n\n"
         "With basestations=N it is a rig of N basestations on consecutive addresses from "
-        "address on (127.0.0.1, 127.0.0.2, ...), each with its own probe, sharing one "
-        "synchronization input and one start-trigger line: a Basestation that sets "
-        "sync_ext_start waits for the software start of another one whose trigger output is "
-        "enabled. Only one simulator (or basestation program) can hold the ports of an "
-        "address at a time.")
+        "address on (127.0.0.1, 127.0.0.2, ...), each with its own probe, sharing one clock, "
+        "one synchronization input and one start-trigger line, so that a software start of "
+        "one starts those waiting for an external start in step with it. Only one simulator "
+        "(or basestation program) can hold the ports of an address at a time.")
         .def(py::init(&make), py::arg("probe_type") = py::none(),
              py::arg("serial_number") = py::none(), py::arg("fast") = true, py::arg("seed") = 1,
              py::arg("address") = py::none(), py::arg("basestations") = 1,
