@@ -12,8 +12,9 @@ bool within(uint32_t address, uint32_t first, uint32_t end) {
 } // namespace
 
 BasestationRegisters::BasestationRegisters(const SimulatorOptions& options, UartBridge& bridge,
-                                           const Headstage& headstage, const Faults& faults)
-    : options_(options), bridge_(bridge), headstage_(headstage), faults_(faults),
+                                           const Headstage& headstage, const Faults& faults,
+                                           TriggerLine& line)
+    : options_(options), bridge_(bridge), headstage_(headstage), faults_(faults), line_(line),
       words_(spaceEnd / 4, 0), temperatureCode_(options.temperatureCode),
       memoryTest_(std::chrono::milliseconds(options.memoryTestMs)) {
     words_[datamode / 4] = 1;
@@ -148,7 +149,19 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
         if ((value != 0) != (stored != 0)) memoryTest_.start(now);
         break;
     case neuralStart:
-        if (value != 0 && stored == 0) counters_.restartTest9();
+        if (value != 0 && stored == 0) {
+            counters_.restartTest9();
+            // A basestation that waits for an external start never drives
+            // the line, so that triggers cannot loop.
+            if (words_[startTriggerOutputEnable / 4] != 0 && words_[syncExtStart / 4] == 0)
+                ++softwareStarts_;
+        }
+        break;
+    case syncExtStart:
+        if (value != 0 && stored == 0) armedMark_ = line_.mark();
+        break;
+    case datamode:
+        if ((value != 0) != (stored != 0)) armedMark_ = line_.mark();
         break;
     case test9Select:
         // Variant 9a starts here, after neural_start: what was counted in
@@ -159,6 +172,7 @@ void BasestationRegisters::write(uint32_t address, uint32_t value) {
         if (value != 0) {
             ++datapathResets_;
             dmaOverflow_ = false;
+            armedMark_ = line_.mark();
         }
         break;
     case test7Enable:

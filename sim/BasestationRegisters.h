@@ -12,6 +12,7 @@
 #include "sim/Headstage.h"
 #include "sim/MemoryTest.h"
 #include "sim/SimulatorOptions.h"
+#include "sim/TriggerLine.h"
 #include "sim/UartBridge.h"
 
 namespace tolmaren_sim {
@@ -55,6 +56,7 @@ public:
     static constexpr uint32_t dramTestError = 0x11A0;
     static constexpr uint32_t fifoFilling = 0x11AC;
     static constexpr uint32_t startTriggerOutputEnable = 0x1220;
+    static constexpr uint32_t syncExtStart = 0x1224;
     static constexpr uint32_t neuralStart = 0x1228;
     static constexpr uint32_t test9Select = 0x1230;
     static constexpr uint32_t test7ErrorMask = 0x1234;
@@ -68,8 +70,10 @@ public:
     static constexpr unsigned int channelToElectrodeCount = (0x1000 - 0x001C) / 4;
     static constexpr unsigned int scaleCount = 966;
 
+    // The line orders the events that arm the external start against its
+    // pulses.
     BasestationRegisters(const SimulatorOptions& options, UartBridge& bridge,
-                         const Headstage& headstage, const Faults& faults);
+                         const Headstage& headstage, const Faults& faults, TriggerLine& line);
 
     uint32_t read(uint32_t address);
     void write(uint32_t address, uint32_t value);
@@ -91,6 +95,14 @@ public:
     // Nonzero writes to datapath_reset so far, so that the data side sees
     // every reset however short.
     uint64_t datapathResets() const { return datapathResets_; }
+    // Software starts so far: neural_start set from 0 while the start-trigger
+    // output is enabled and sync_ext_start is clear. The data side drives
+    // the trigger line for each.
+    uint64_t softwareStarts() const { return softwareStarts_; }
+    // The line's mark of the latest event that arms the external start:
+    // sync_ext_start set from 0, a datapath reset, a change of data mode.
+    // Only a pulse after it starts the stream.
+    uint64_t armedMark() const { return armedMark_; }
 
 private:
     static bool mapped(uint32_t address);
@@ -102,11 +114,14 @@ private:
     UartBridge& bridge_;
     const Headstage& headstage_;
     const Faults& faults_;
+    TriggerLine& line_;
     std::vector<uint32_t> words_;
     uint32_t temperatureCode_;
     uint32_t fifoFilling_ = 0;
     bool dmaOverflow_ = false;
     uint64_t datapathResets_ = 0;
+    uint64_t softwareStarts_ = 0;
+    uint64_t armedMark_ = 0;
     std::deque<std::array<std::string, 2>> displayHistory_;
     MemoryTest memoryTest_;
     BistCounters counters_;

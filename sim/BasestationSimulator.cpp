@@ -1,9 +1,11 @@
 #include "sim/BasestationSimulator.h"
 
+#include <utility>
+
 namespace tolmaren_sim {
 
-BasestationSimulator::BasestationSimulator(const SimulatorOptions& options)
-    : hardware_(std::make_unique<HardwareModel>(options)),
+BasestationSimulator::BasestationSimulator(const SimulatorOptions& options, RigWiring rig)
+    : hardware_(std::make_unique<HardwareModel>(options, std::move(rig))),
       truth_(ProbeTruth::draw(options.seed, hardware_->asic.probeType())),
       configServer_(mutex_, *hardware_), dataServer_(mutex_, *hardware_, truth_) {}
 

@@ -15,17 +15,19 @@
 #include "sim/HardwareModel.h"
 #include "sim/ProbeTruth.h"
 #include "sim/RequestCounters.h"
+#include "sim/RigWiring.h"
 #include "sim/SimulatorOptions.h"
 
 namespace tolmaren_sim {
 
 // The basestation, headstage and probe stand-in. start() serves the
 // configuration port on a thread of its own; the state can be inspected and
-// faults switched from any thread while it runs.
+// faults switched from any thread while it runs. A lone basestation by
+// default; SimulatorRig wires several into one rig.
 class BasestationSimulator {
 public:
     // Throws as HardwareModel does for bad options.
-    explicit BasestationSimulator(const SimulatorOptions& options = {});
+    explicit BasestationSimulator(const SimulatorOptions& options = {}, RigWiring rig = {});
     ~BasestationSimulator();
     BasestationSimulator(const BasestationSimulator&) = delete;
     BasestationSimulator& operator=(const BasestationSimulator&) = delete;

@@ -6,6 +6,9 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <utility>
+
+#include "sim/SimulatorRig.h"
 
 namespace tolmaren_sim {
 
@@ -29,10 +32,18 @@ uint64_t unit(const std::string& text) {
 }
 
 using Setter = std::function<void(SimulatorOptions&, const std::string&)>;
+using RigSetter = std::function<void(CommandLine::Result&, const std::string&)>;
 
 struct Option {
+    // Most options set the basestation's options, from which those of the
+    // others of a rig follow.
+    Option(bool takesValue, Setter set)
+        : takesValue(takesValue),
+          set([set](CommandLine::Result& r, const std::string& v) { set(r.options, v); }) {}
+    Option(bool takesValue, RigSetter set) : takesValue(takesValue), set(std::move(set)) {}
+
     bool takesValue;
-    Setter set;
+    RigSetter set;
 };
 
 const std::map<std::string, Option>& optionTable() {
@@ -61,6 +72,12 @@ const std::map<std::string, Option>& optionTable() {
               o.seed = static_cast<uint64_t>(number(v, 0xFFFFFFFFFFFFFFFFul));
           }}},
         {"--address", {true, [](SimulatorOptions& o, const std::string& v) { o.address = v; }}},
+        {"--basestations",
+         {true,
+          [](CommandLine::Result& r, const std::string& v) {
+              r.basestations = static_cast<unsigned int>(number(v, SimulatorRig::maxBasestations));
+              if (r.basestations == 0) throw std::invalid_argument("a rig needs a basestation");
+          }}},
         {"--config-port",
          {true,
           [](SimulatorOptions& o, const std::string& v) {
@@ -242,7 +259,7 @@ CommandLine::Result CommandLine::parse(const std::vector<std::string>& args) {
             return result;
         }
         try {
-            option->second.set(result.options, value);
+            option->second.set(result, value);
         } catch (const std::invalid_argument& e) {
             result.error = name + ": " + e.what();
             return result;
@@ -255,6 +272,16 @@ CommandLine::Result CommandLine::parse(const std::vector<std::string>& args) {
             return result;
         }
     }
+    // Every basestation of the rig needs an address and a serial number.
+    const unsigned int last = result.basestations - 1;
+    try {
+        if (last > 0) SimulatorRig::address(result.options.address, last);
+    } catch (const std::invalid_argument& e) {
+        result.error = std::string("--basestations: ") + e.what();
+        return result;
+    }
+    if (result.options.serialNumber && *result.options.serialNumber + last > 0x3FFFFFFF)
+        result.error = "--basestations: the serial numbers would pass 2^30-1";
     return result;
 }
 
@@ -279,6 +306,11 @@ Probe and hardware:
 
 Network:
   --address IPV4         listen address (default: the library's basestation address)
+  --basestations N       run a rig of N basestations (1 to 16, default 1) on N
+                         consecutive addresses from the listen address on, each
+                         with its own probe (serial number and seed + 1 each, and
+                         EEPROM file FILE.2, FILE.3, ...), sharing one clock, one
+                         synchronization input and one start-trigger line
   --config-port N        configuration port (default 1235; 0 picks a free port)
   --data-port N          data port (default 1234; 0 picks a free port)
 

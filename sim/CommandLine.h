@@ -11,7 +11,8 @@ namespace tolmaren_sim {
 class CommandLine {
 public:
     struct Result {
-        SimulatorOptions options;
+        SimulatorOptions options; // of the first basestation (SimulatorRig::memberOptions)
+        unsigned int basestations = 1;
         bool help = false;
         std::string error; // empty when the arguments were understood
     };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -13,7 +14,7 @@ namespace tolmaren_sim {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = RigClock::Clock;
 
 // How often the model is read while a client is served.
 constexpr auto settingsInterval = std::chrono::milliseconds(5);
@@ -122,16 +123,18 @@ void DataServer::connection(int client) {
 void DataServer::serve(int client) {
     const int stop = thread_.stopSignal().fd();
     const DataOptions& options = hardware_.options.data;
-    DataStream stream(options, *model_);
+    RigSignals& rig = *hardware_.rig.signals;
+    DataStream stream(options, *model_, rig.syncEpoch);
     LoopbackBuffer loopback(options.loopbackMemoryBytes, options.loopbackLimitBytes);
     std::vector<uint8_t> incoming(1u << 20);
     DataStream::Chunk pending;   // a run of units: it goes out whole before anything else
     std::size_t pendingSent = 0; // bytes of it sent
     uint64_t loopbackTaken = 0;  // bytes the client wrote on this connection
     Clock::time_point nextSettings{};
+    std::optional<uint64_t> startsDriven; // software starts the line has had a pulse for
 
     for (;;) {
-        Clock::time_point now = Clock::now();
+        Clock::time_point now = rig.clock.now();
         if (now >= nextSettings) {
             DataSettings settings;
             {
@@ -142,6 +145,14 @@ void DataServer::serve(int client) {
             // from before a datapath reset is not reported after it; one that
             // came meanwhile waits for the next round, whose restart drops it.
             stream.apply(settings, now);
+            // A software start drives the line once the stream it started
+            // flows, with that stream's timing; starts from before this
+            // connection had no stream to drive it with.
+            if (!startsDriven) startsDriven = settings.softwareStarts;
+            if (settings.softwareStarts != *startsDriven && stream.streaming()) {
+                rig.line.fire(hardware_.rig.index, stream.timing());
+                startsDriven = settings.softwareStarts;
+            }
             {
                 std::lock_guard<std::mutex> lock(stateMutex_);
                 track(stream);

@@ -45,6 +45,15 @@ DataSettings DataSettings::capture(const HardwareModel& hardware) {
     settings.datapathResets = registers.datapathResets();
     settings.asicMode = hardware.asic.mode();
     settings.neuralStart = registers.peek(BasestationRegisters::neuralStart) != 0;
+    settings.softwareStarts = registers.softwareStarts();
+    if (registers.peek(BasestationRegisters::syncExtStart) != 0) {
+        // Only another basestation's pulse, after the latest arming, counts.
+        const TriggerLine::Pulse pulse = hardware.rig.signals->line.latest();
+        if (pulse.sequence > registers.armedMark() && pulse.source != hardware.rig.index)
+            settings.lineStart = pulse;
+        else
+            settings.held = true;
+    }
     settings.generatorEnabled = registers.peek(BasestationRegisters::generatorEnable) != 0;
     settings.generatorParam = static_cast<uint8_t>(registers.peek(generatorParamRegister));
     settings.generatorPow2 = registers.peek(generatorPow2Register);

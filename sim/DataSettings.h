@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "sim/AnalogueSetup.h"
 #include "sim/ChannelSetup.h"
 #include "sim/SignalGenerator.h"
+#include "sim/TriggerLine.h"
 
 namespace tolmaren_sim {
 
@@ -22,8 +24,8 @@ struct DataSettings {
     static DataSettings capture(const HardwareModel& hardware);
 
     // True while the probe delivers data: the ASIC in a mode other than
-    // configuration and the datapath out of reset.
-    bool streaming() const { return asicMode != 0 && !datapathReset; }
+    // configuration, the datapath out of reset and no external start awaited.
+    bool streaming() const { return asicMode != 0 && !datapathReset && !held; }
     // Each channel's electrode, gains, standby and gain correction, from the
     // base and shank chains, the channel-to-electrode registers and the
     // gain-correction registers.
@@ -38,6 +40,11 @@ struct DataSettings {
     uint64_t datapathResets = 0; // reset pulses so far, so that none is missed
     int asicMode = 0;
     bool neuralStart = false;
+    uint64_t softwareStarts = 0;
+    // With sync_ext_start set: the pulse of the trigger line that started
+    // the stream, or held while none came since the basestation was armed.
+    std::optional<TriggerLine::Pulse> lineStart;
+    bool held = false;
     bool generatorEnabled = false;
     uint8_t generatorParam = 0;
     uint32_t generatorPow2 = 1;

@@ -1,6 +1,7 @@
 #include "sim/DataStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -11,8 +12,9 @@
 
 namespace tolmaren_sim {
 
-DataStream::DataStream(const DataOptions& options, const ProbeSignalModel& model)
-    : options_(options), model_(model), fifo_(options.fifoBytes) {}
+DataStream::DataStream(const DataOptions& options, const ProbeSignalModel& model,
+                       std::optional<Clock::time_point> syncEpoch)
+    : options_(options), model_(model), syncEpoch_(syncEpoch), fifo_(options.fifoBytes) {}
 
 unsigned int DataStream::unitSize() const {
     return electrodeMode_ ? DataStreamEncoder::blockSize : DataStreamEncoder::recordSize;
@@ -28,9 +30,9 @@ double DataStream::unitRate() const {
 void DataStream::restart(Clock::time_point now) {
     nextSeq_ = 0;
     fifo_.reset(unitSize(), 0);
-    paceStart_ = now;
-    paceProduced_ = 0;
-    lastProduced_ = now;
+    origin_ = now;
+    originUnit_ = 0;
+    phaseSync();
     dropEnd_ = 0;
     expected_ = 0;
     overflow_ = false; // what was lost belonged to the stream before
@@ -38,11 +40,55 @@ void DataStream::restart(Clock::time_point now) {
     overflowedBefore_ = 0;
 }
 
+void DataStream::resume(Clock::time_point now) {
+    origin_ = now;
+    originUnit_ = options_.pacing == DataPacing::RealTime ? fifo_.nextSeq() : nextSeq_;
+    phaseSync();
+}
+
+void DataStream::follow(const TriggerLine::Timing& timing, Clock::time_point now) {
+    restart(now);
+    origin_ = timing.at;
+    // The other stream's numbering in units of this one's data mode.
+    originUnit_ =
+        timing.unitRate == unitRate()
+            ? timing.unit
+            : static_cast<uint64_t>(std::llround(timing.unit * unitRate() / timing.unitRate));
+    const int64_t dueNow = due(now);
+    const auto backlog = static_cast<int64_t>(catchUpSeconds * unitRate());
+    const uint64_t first = dueNow > backlog ? static_cast<uint64_t>(dueNow - backlog) : 0;
+    nextSeq_ = first;
+    fifo_.reset(unitSize(), first);
+    expected_ = first;
+    phaseSync();
+}
+
+int64_t DataStream::due(Clock::time_point t) const {
+    const double elapsed = std::chrono::duration<double>(t - origin_).count();
+    return static_cast<int64_t>(originUnit_) +
+           static_cast<int64_t>(std::floor(elapsed * unitRate()));
+}
+
+void DataStream::phaseSync() {
+    if (!syncEpoch_) {
+        syncShift_ = 0;
+        return;
+    }
+    // The block the wave was at when unit originUnit_ was due, less that unit.
+    const int64_t period = 2 * DataStreamEncoder::syncHalfPeriod;
+    const double sinceEpoch = std::chrono::duration<double>(origin_ - *syncEpoch_).count();
+    const auto waveBlock =
+        static_cast<int64_t>(std::floor(sinceEpoch * DataStreamEncoder::blockRate));
+    const int64_t shift = (waveBlock - static_cast<int64_t>(originUnit_)) % period;
+    syncShift_ = static_cast<uint64_t>(shift < 0 ? shift + period : shift);
+}
+
 void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
     const bool modeChanged = !started_ || settings.electrodeMode != electrodeMode_;
     const bool pulsed = started_ && settings.datapathResets != settings_.datapathResets;
     const bool reset = settings.datapathReset || pulsed;
-    if (started_ && (modeChanged || pulsed)) ++restarts_;
+    const bool triggered = settings.lineStart && settings.lineStart->sequence != followed_;
+    if (started_ && (modeChanged || pulsed || triggered)) ++restarts_;
     DataSettings::Channels channels = settings.decodeChannels();
     AnalogueSetup analogue = settings.decodeAnalogue();
     if (modeChanged || channels != channels_ || analogue != analogue_) ringStale_ = true;
@@ -51,11 +97,11 @@ void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
     electrodeMode_ = settings.electrodeMode;
     if (modeChanged || reset) restart(now);
     const bool streaming = settings.streaming();
-    if (streaming && !streaming_) {
-        // The probe produces from now on; nothing is owed for the pause.
-        paceStart_ = now;
-        paceProduced_ = 0;
-        lastProduced_ = now;
+    if (triggered) {
+        follow(settings.lineStart->timing, now);
+        followed_ = settings.lineStart->sequence;
+    } else if (streaming && !streaming_) {
+        resume(now);
     }
     streaming_ = streaming;
     settings_ = settings;
@@ -64,22 +110,16 @@ void DataStream::apply(const DataSettings& settings, Clock::time_point now) {
 
 void DataStream::produce(Clock::time_point now) {
     if (options_.pacing != DataPacing::RealTime || !streaming_) return;
-    // The thread runs every millisecond or so; a longer absence is the
-    // simulator starved of processor time, not the probe, so nothing is owed
-    // for it beyond the allowance.
-    const auto away = now - lastProduced_;
-    if (away > stallAllowance) paceStart_ += away - stallAllowance;
-    lastProduced_ = now;
-    const double elapsed = std::chrono::duration<double>(now - paceStart_).count();
-    const auto due = static_cast<uint64_t>(elapsed * unitRate());
-    if (due <= paceProduced_) return;
-    if (fifo_.produce(due - paceProduced_) > 0) overflow_ = true;
-    paceProduced_ = due;
+    const int64_t dueNow = due(now);
+    const uint64_t next = fifo_.nextSeq();
+    if (dueNow <= static_cast<int64_t>(next)) return;
+    if (fifo_.produce(static_cast<uint64_t>(dueNow) - next) > 0) overflow_ = true;
 }
 
 void DataStream::stamp(uint8_t* unit, uint64_t seq) const {
     if (electrodeMode_)
-        DataStreamEncoder::stampElectrode(unit, seq, settings_.neuralStart);
+        DataStreamEncoder::stampElectrode(unit, seq, settings_.neuralStart,
+                                          DataStreamEncoder::synchronization(seq + syncShift_));
     else
         DataStreamEncoder::stampAdc(unit, seq);
 }
@@ -164,8 +204,9 @@ DataStream::Chunk DataStream::faulty(uint64_t seq, DataFaults& faults) {
         const auto index =
             static_cast<unsigned int>((seq + 1) % DataStreamEncoder::blocksPerPacket);
         DataStreamEncoder::putWord(
-            copy.data(), DataStreamEncoder::headerWord(index, settings_.neuralStart,
-                                                       DataStreamEncoder::synchronization(seq)));
+            copy.data(),
+            DataStreamEncoder::headerWord(index, settings_.neuralStart,
+                                          DataStreamEncoder::synchronization(seq + syncShift_)));
         faults.wrongIndexAtUnit.reset();
         kind = Chunk::Corrupted;
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "sim/DataFaults.h"
@@ -11,19 +12,23 @@
 #include "sim/DataSettings.h"
 #include "sim/NeuralSignalModel.h"
 #include "sim/ProbeSignalModel.h"
+#include "sim/RigClock.h"
 #include "sim/StreamRing.h"
+#include "sim/TriggerLine.h"
 
 namespace tolmaren_sim {
 
 // The neural stream of one data connection, apart from the socket: which
 // units go out next, in which form and pace, with which faults. Units are
 // numbered from 0 at the start of the stream; the stream starts again at 0
-// after a datapath reset and when the data mode changes. It carries data only
-// while the settings say the probe streams (DataSettings::streaming); in
-// real-time pacing the FIFO still empties meanwhile.
+// after a datapath reset and when the data mode changes, and when a pulse of
+// the trigger line starts it (it then numbers its units as the stream that
+// drove the pulse). It carries data only while the settings say the probe
+// streams (DataSettings::streaming); in real-time pacing the FIFO still
+// empties meanwhile. Times are the rig clock's.
 class DataStream {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = RigClock::Clock;
 
     // Bytes to send: a run of whole units, all intact, or one unit that a
     // fault altered; and the units never sent between it and the one before.
@@ -47,11 +52,14 @@ public:
     // The ring is rendered a slice at a time, when the stream first needs
     // it, so that a change of settings holds the stream up only briefly.
     static constexpr unsigned int slicePackets = 64;
-    // The longest pause of the simulator's own thread that counts as time of
-    // the probe in real-time pacing.
-    static constexpr std::chrono::milliseconds stallAllowance{20};
+    // The most a stream started by the trigger line catches up with when
+    // the stream it follows is older: half a second of units.
+    static constexpr double catchUpSeconds = 0.5;
 
-    DataStream(const DataOptions& options, const ProbeSignalModel& model);
+    // syncEpoch: when the rig's synchronization wave started; none for a
+    // lone basestation, whose wave starts with every stream.
+    DataStream(const DataOptions& options, const ProbeSignalModel& model,
+               std::optional<Clock::time_point> syncEpoch);
 
     // A new snapshot of the model.
     void apply(const DataSettings& settings, Clock::time_point now);
@@ -69,16 +77,29 @@ public:
     bool takeOverflow();
     // Number of the next unit to be sent.
     uint64_t position() const;
-    // Times the stream started again at unit 0 after its first start: once
-    // for every settings snapshot in which the data mode changed or
-    // datapath_reset was written nonzero since the snapshot before.
+    // Times the stream started again after its first start: once for every
+    // settings snapshot in which the data mode changed, datapath_reset was
+    // written nonzero since the snapshot before, or a pulse of the trigger
+    // line started it.
     uint64_t restarts() const { return restarts_; }
     bool electrodeMode() const { return electrodeMode_; }
+    bool streaming() const { return streaming_; }
+    // When which unit was due: what a pulse of the trigger line carries.
+    TriggerLine::Timing timing() const { return {origin_, originUnit_, unitRate()}; }
 
 private:
     unsigned int unitSize() const;
     double unitRate() const;
     void restart(Clock::time_point now);
+    // The probe produces from now on; nothing is owed for a pause.
+    void resume(Clock::time_point now);
+    // Starts the stream again with the numbering and timing of another
+    // basestation's stream.
+    void follow(const TriggerLine::Timing& timing, Clock::time_point now);
+    // Number of the unit due at t: all before it are.
+    int64_t due(Clock::time_point t) const;
+    // Puts the synchronization wave's phase in step with the stream's timing.
+    void phaseSync();
     void stamp(uint8_t* unit, uint64_t seq) const;
     // The bytes of units [first, first + count) (count within one chunk, and
     // within the ring when it is used).
@@ -96,6 +117,7 @@ private:
 
     const DataOptions& options_;
     const ProbeSignalModel& model_;
+    const std::optional<Clock::time_point> syncEpoch_;
     DataSettings settings_;
     DataSettings::Channels channels_{};
     AnalogueSetup analogue_;
@@ -109,9 +131,11 @@ private:
     DataFifo fifo_;
     uint64_t nextSeq_ = 0; // fast pacing
     bool streaming_ = false;
-    Clock::time_point paceStart_;
-    uint64_t paceProduced_ = 0;
-    Clock::time_point lastProduced_;
+    // Unit originUnit_ was due at origin_, the others one unitRate() apart.
+    Clock::time_point origin_;
+    uint64_t originUnit_ = 0;
+    uint64_t syncShift_ = 0; // block n carries the wave's value of block n + syncShift_
+    uint64_t followed_ = 0;  // the sequence of the latest pulse followed
     Clock::time_point pausedUntil_;
     uint64_t dropEnd_ = 0;  // units below it are dropped
     uint64_t expected_ = 0; // the next unit, unless units were lost

@@ -23,9 +23,10 @@ void DataStreamEncoder::electrodeData(uint8_t* block, unsigned int b, const uint
     putCodes(block + apOffset, ap, channels);
 }
 
-void DataStreamEncoder::stampElectrode(uint8_t* block, uint64_t seq, bool startTrigger) {
+void DataStreamEncoder::stampElectrode(uint8_t* block, uint64_t seq, bool startTrigger,
+                                       uint16_t synchronization) {
     putWord(block, headerWord(static_cast<unsigned int>(seq % blocksPerPacket), startTrigger,
-                              synchronization(seq)));
+                              synchronization));
     putWord(block + 4, counterWord(seq));
     for (unsigned int k = 1; k <= 12; ++k)
         putWord(block + countersOffset + 4 * (k - 1), counterWord(seq * 12 + k - 1));

@@ -54,7 +54,7 @@ public:
         return 24 * (v / 2) + 2 * block + v % 2;
     }
     // The synchronization input: a 1 Hz square wave on bit 0, high during the
-    // first half of every second of the stream.
+    // first half of every second counted in blocks from the wave's start.
     static uint16_t synchronization(uint64_t block) {
         return (block / syncHalfPeriod) % 2 == 0 ? 1 : 0;
     }
@@ -67,7 +67,8 @@ public:
     // Header and counter words of the block with sequence number seq: index
     // seq mod 12; counter 0 is the block number, counter k (1 to 12) the
     // number of the k-th conversion slot of the block, 12 seq + k - 1.
-    static void stampElectrode(uint8_t* block, uint64_t seq, bool startTrigger);
+    static void stampElectrode(uint8_t* block, uint64_t seq, bool startTrigger,
+                               uint16_t synchronization);
     // The data words of an ADC record from its 32 codes.
     static void adcData(uint8_t* record, const uint16_t* codes);
     // The counter word of the record with sequence number seq: seq.

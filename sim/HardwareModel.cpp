@@ -1,6 +1,7 @@
 #include "sim/HardwareModel.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace tolmaren_sim {
 
@@ -47,14 +48,14 @@ Eeprom makeEeprom(const SimulatorOptions& options) {
 
 } // namespace
 
-HardwareModel::HardwareModel(const SimulatorOptions& opts)
-    : options(opts), faults(opts.faults), eeprom(makeEeprom(opts)),
+HardwareModel::HardwareModel(const SimulatorOptions& opts, RigWiring rigWiring)
+    : options(opts), rig(std::move(rigWiring)), faults(opts.faults), eeprom(makeEeprom(opts)),
       asic(static_cast<int>(storedIdentity(eeprom) >> 30), faults),
       eepromController(eeprom, faults),
       headstage(asic, eepromController, faults, opts.headstageId0, opts.headstageId1),
       serializer(faults, false, &deserializer), deserializer(faults, true),
       bridge(headstage, serializer, deserializer, faults),
-      registers(options, bridge, headstage, faults) {}
+      registers(options, bridge, headstage, faults, rig.signals->line) {}
 
 void HardwareModel::restartFaultCounts() {
     bridge.restartFaultCounts();

@@ -7,6 +7,7 @@
 #include "sim/Headstage.h"
 #include "sim/ProbeAsic.h"
 #include "sim/RequestCounters.h"
+#include "sim/RigWiring.h"
 #include "sim/SerdesDevice.h"
 #include "sim/SimulatorOptions.h"
 #include "sim/UartBridge.h"
@@ -22,7 +23,7 @@ class HardwareModel {
 public:
     // Throws std::invalid_argument for an identity out of range and
     // std::runtime_error for an unusable EEPROM file.
-    explicit HardwareModel(const SimulatorOptions& options);
+    explicit HardwareModel(const SimulatorOptions& options, RigWiring rig = {});
     HardwareModel(const HardwareModel&) = delete;
     HardwareModel& operator=(const HardwareModel&) = delete;
 
@@ -31,6 +32,7 @@ public:
     void restartFaultCounts();
 
     const SimulatorOptions options;
+    const RigWiring rig;
     Faults faults;
     RequestCounters counters;
     Eeprom eeprom;

@@ -3,11 +3,11 @@
 #include <iostream>
 #include <pthread.h>
 
-#include "sim/BasestationSimulator.h"
 #include "sim/CommandLine.h"
+#include "sim/SimulatorRig.h"
 
-using tolmaren_sim::BasestationSimulator;
 using tolmaren_sim::CommandLine;
+using tolmaren_sim::SimulatorRig;
 
 int main(int argc, char** argv) {
     const CommandLine::Result arguments = CommandLine::parse({argv + 1, argv + argc});
@@ -32,16 +32,19 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     try {
-        BasestationSimulator simulator(arguments.options);
-        simulator.start();
-        std::cout << "tolmaren_simulator: probe type " << simulator.probeType()
-                  << ", configuration port listening on " << simulator.options().address << ":"
-                  << simulator.configPort() << ", data port on " << simulator.dataPort()
-                  << std::endl;
+        SimulatorRig rig(arguments.options, arguments.basestations);
+        rig.start();
+        for (std::size_t k = 0; k < rig.size(); ++k) {
+            const auto& simulator = rig.basestation(k);
+            std::cout << "tolmaren_simulator: probe type " << simulator.probeType()
+                      << ", configuration port listening on " << simulator.options().address << ":"
+                      << simulator.configPort() << ", data port on " << simulator.dataPort()
+                      << std::endl;
+        }
         int signal = 0;
         sigwait(&signals, &signal);
         std::cout << "tolmaren_simulator: stopping" << std::endl;
-        simulator.stop();
+        rig.stop();
     } catch (const std::exception& e) {
         std::cerr << "tolmaren_simulator: " << e.what() << "\n";
         return 1;

@@ -38,6 +38,8 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(r.options.eepromFile, "p.bin");
     EXPECT_EQ(r.options.fpgaVersionMajor * 10 + r.options.fpgaVersionMinor, 52);
     EXPECT_EQ(CommandLine::parse({}).options.configPort, 1235);
+    EXPECT_EQ(CommandLine::parse({}).basestations, 1u);
+    EXPECT_EQ(CommandLine::parse({"--basestations", "4"}).basestations, 4u);
     const auto d = CommandLine::parse({"--stall-at", "5000", "--stall-ms=250", "--drop-at", "1000",
                                        "--drop-count", "6", "--splice-at", "7", "--corrupt-at", "8",
                                        "--wrong-index-at", "9", "--close-at", "0x10"});
@@ -50,17 +52,22 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
     EXPECT_EQ(f.wrongIndexAtUnit, 9u);
     EXPECT_EQ(f.closeAtUnit, 16u);
     EXPECT_EQ(CommandLine::parse({"--drop-at", "3"}).options.data.faults.dropUnits, 1u);
-    for (auto args : std::vector<std::vector<std::string>>{{"--probe-type", "4"},
-                                                           {"--serial", "1073741824"},
-                                                           {"--config-port", "12x"},
-                                                           {"--fpga-version", "4"},
-                                                           {"--eeprom"},
-                                                           {"--no-reply=1"},
-                                                           {"--frobnicate"},
-                                                           {"--drop-count", "0", "--drop-at", "1"},
-                                                           {"--drop-count", "2"},
-                                                           {"--stall-ms", "100"},
-                                                           {"--close-at", "-1"}})
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"--probe-type", "4"},
+             {"--serial", "1073741824"},
+             {"--config-port", "12x"},
+             {"--fpga-version", "4"},
+             {"--eeprom"},
+             {"--no-reply=1"},
+             {"--frobnicate"},
+             {"--drop-count", "0", "--drop-at", "1"},
+             {"--drop-count", "2"},
+             {"--stall-ms", "100"},
+             {"--close-at", "-1"},
+             {"--basestations", "0"},
+             {"--basestations", "17"},
+             {"--basestations", "2", "--address", "255.255.255.255"},
+             {"--basestations", "3", "--serial", "0x3FFFFFFE"}})
         EXPECT_NE(CommandLine::parse(args).error, "") << args[0];
 }
 

@@ -53,7 +53,7 @@ void ProbeSession::open(const Invocation& invocation) {
 void ProbeSession::startSimulator(const Invocation& invocation) {
     const auto parsed = SimulatorArguments::parse(invocation.simulatorArguments,
                                                   api_->tolmaren_getBasestationAddress());
-    simulator_ = std::make_unique<tolmaren_sim::BasestationSimulator>(parsed.options);
+    simulator_ = std::make_unique<tolmaren_sim::SimulatorRig>(parsed.options, parsed.basestations);
     // The simulator's threads inherit the signal mask: keep Ctrl-C for the
     // command's own thread.
     sigset_t signals, previous;

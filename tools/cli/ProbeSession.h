@@ -5,12 +5,13 @@
 
 #include "api/Tolmaren_basestation_api.h"
 #include "cli/Invocation.h"
-#include "sim/BasestationSimulator.h"
+#include "sim/SimulatorRig.h"
 
 // A live probe for one command: starts the in-process simulator when --sim
-// was given, on the basestation's address, routes the library's diagnostics
-// (shown only with --verbose), and opens the probe at that address. Closes the facade before it
-// stops the simulator.
+// was given, on the basestation's address (with --basestations a rig from
+// there on, whose first basestation the command drives), routes the library's
+// diagnostics (shown only with --verbose), and opens the probe at that
+// address. Closes the facade before it stops the simulator.
 class ProbeSession {
 public:
     // Throws ToolError when the simulator's options are bad, it cannot start,
@@ -33,7 +34,7 @@ private:
     void open(const Invocation& invocation);
     void startSimulator(const Invocation& invocation);
 
-    std::unique_ptr<tolmaren_sim::BasestationSimulator> simulator_;
+    std::unique_ptr<tolmaren_sim::SimulatorRig> simulator_;
     std::optional<OwnFacade> own_;
     Tolmaren_basestation_api* api_;
 };

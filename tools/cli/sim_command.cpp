@@ -8,7 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
 #include "recording/ToolError.h"
-#include "sim/BasestationSimulator.h"
+#include "sim/SimulatorRig.h"
 
 using tolmaren_recording::ToolError;
 
@@ -28,15 +28,19 @@ void runSimulator(const std::vector<std::string>& arguments) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    tolmaren_sim::BasestationSimulator simulator(parsed.options);
+    tolmaren_sim::SimulatorRig rig(parsed.options, parsed.basestations);
     try {
-        simulator.start();
+        rig.start();
     } catch (const std::exception& e) {
         throw ToolError(std::string("cannot start the simulator: ") + e.what());
     }
-    std::cout << "simulating probe type " << simulator.probeType() << " on "
-              << simulator.options().address << ", configuration port " << simulator.configPort()
-              << ", data port " << simulator.dataPort() << "; Ctrl-C stops" << std::endl;
+    for (std::size_t k = 0; k < rig.size(); ++k) {
+        const auto& simulator = rig.basestation(k);
+        std::cout << "simulating probe type " << simulator.probeType() << " on "
+                  << simulator.options().address << ", configuration port "
+                  << simulator.configPort() << ", data port " << simulator.dataPort()
+                  << (k + 1 == rig.size() ? "; Ctrl-C stops" : "") << std::endl;
+    }
     int signal = 0;
     sigwait(&signals, &signal);
     std::cout << "stopping" << std::endl;
