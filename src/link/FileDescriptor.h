@@ -39,6 +39,10 @@ public:
     virtual unsigned int readSome(char* buffer, unsigned int length);
     virtual bool canRead();
     virtual void close() {}
+    // What has arrived, at least one byte and at most length, without waiting
+    // for more; waits for the first byte as long as the read time-out allows
+    // and gives 0 when it passes.
+    virtual unsigned int readAvailable(char* buffer, unsigned int length);
 
     void setTimeout(unsigned int seconds);
     void setTimeoutMilli(unsigned int milliseconds);

@@ -18,6 +18,8 @@ public:
     // Data or an end of stream is waiting.
     bool canRead() override;
     void close() override;
+    // A closed connection fails as readn does.
+    unsigned int readAvailable(char* buffer, unsigned int length) override;
 
 private:
     static constexpr unsigned int closedSocket = ~0u;
