@@ -1,12 +1,19 @@
 // One verified write of the base chain (7414 bits, 927 shift words) against the
 // in-process simulator on the configuration port 1235: wall time, register
 // accesses seen at the facade's register interface, round trips on the
-// configuration link counted by the simulator, and the client thread's CPU
-// time per access. After each write as many plain socket round trips of a
-// reply-sized message are timed on loopback, so that the write's wall time
-// is set against the round trips it cannot do without, under the same load
-// (rtt_ratio = write wall time / (round trips x raw round trip)). Run under
-// the port lock:
+// configuration link counted by the simulator, the client thread's CPU time
+// per access and the CPU time of the simulator's threads per round trip.
+// After each write as many plain socket round trips of a reply-sized message
+// are timed on loopback, so that the write's wall time is set against the
+// round trips it cannot do without, under the same load (rtt_ratio = write
+// wall time / (round trips x raw round trip)).
+//
+// A round trip on loopback costs what waking the other side costs, which
+// depends on where the scheduler puts the threads: the argument places them.
+// 0: where the scheduler likes; 1: the client on one CPU, the simulator and
+// the echo peer on another (as with a basestation of its own); 2: all on one
+// CPU, where a round trip is two task switches and the CPU time of both sides
+// counts in full. Run under the port lock:
 //   flock /tmp/tolmaren_ports.lock ./base_chain_write_bench
 #include <benchmark/benchmark.h>
 
@@ -16,6 +23,7 @@
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -92,11 +100,35 @@ private:
     std::thread echo_;
 };
 
-double threadCpuSeconds() {
+double cpuSeconds(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
+
+enum Placement { Anywhere, SeparateCpus, OneCpu };
+
+// Pins the calling thread, and the threads it starts from then on, to one
+// CPU; the mask it had comes back on destruction.
+class Pinning {
+public:
+    Pinning() { sched_getaffinity(0, sizeof original_, &original_); }
+    ~Pinning() { sched_setaffinity(0, sizeof original_, &original_); }
+    // The k-th CPU this thread may use; false when there are not that many.
+    bool pin(int k) {
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (!CPU_ISSET(cpu, &original_) || k-- > 0) continue;
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(cpu, &one);
+            return sched_setaffinity(0, sizeof one, &one) == 0;
+        }
+        return false;
+    }
+
+private:
+    cpu_set_t original_;
+};
 
 double seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
@@ -161,13 +193,20 @@ public:
 };
 
 void BM_VerifiedBaseChainWrite(benchmark::State& state) {
+    const auto placement = static_cast<Placement>(state.range(0));
+    Pinning pinning;
+    if (placement != Anywhere && !pinning.pin(placement == SeparateCpus ? 1 : 0)) {
+        state.SkipWithError("needs two CPUs");
+        return;
+    }
     tolmaren_sim::SimulatorOptions options;
     options.probeType = 2;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
+    PingPong raw;
+    if (placement == SeparateCpus) pinning.pin(0);
     CountingApi api;
     CountingVci& counting = api.connect();
-    PingPong raw;
 
     uint64_t accesses = 0;
     uint64_t roundTrips = 0;
@@ -175,23 +214,29 @@ void BM_VerifiedBaseChainWrite(benchmark::State& state) {
     double writeSeconds = 0;
     double rawSeconds = 0;
     double clientCpuSeconds = 0;
+    double processCpuSeconds = 0;
+    double rawClientCpuSeconds = 0;
     for (auto _ : state) {
         const uint64_t accessesBefore = counting.total();
         const uint64_t requestsBefore = sim.counters().requests;
-        const double cpuBefore = threadCpuSeconds();
+        const double clientBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double processBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const Clock::time_point start = Clock::now();
         if (api.tolmaren_writeBaseRegister(true) != 0) {
             state.SkipWithError("verified base write failed");
             break;
         }
         writeSeconds += seconds(Clock::now() - start);
-        clientCpuSeconds += threadCpuSeconds() - cpuBefore;
+        clientCpuSeconds += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - clientBefore;
+        processCpuSeconds += cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processBefore;
         accesses += counting.total() - accessesBefore;
         const uint64_t trips = sim.counters().requests - requestsBefore;
         roundTrips += trips;
         ++writes;
         state.PauseTiming();
+        const double rawCpuBefore = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         rawSeconds += seconds(raw.roundTrips(trips));
+        rawClientCpuSeconds += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - rawCpuBefore;
         state.ResumeTiming();
     }
     if (writes == 0) return;
@@ -199,6 +244,10 @@ void BM_VerifiedBaseChainWrite(benchmark::State& state) {
     state.counters["rtt_ratio"] = writeSeconds / rawSeconds;
     state.counters["client_cpu_us_per_access"] =
         1e6 * clientCpuSeconds / static_cast<double>(accesses);
+    state.counters["raw_client_cpu_us_per_round_trip"] =
+        1e6 * rawClientCpuSeconds / static_cast<double>(roundTrips);
+    state.counters["sim_cpu_us_per_round_trip"] =
+        1e6 * (processCpuSeconds - clientCpuSeconds) / static_cast<double>(roundTrips);
     state.counters["register_accesses"] = static_cast<double>(accesses) / writes;
     state.counters["round_trips"] = static_cast<double>(roundTrips) / writes;
     state.counters["single_reads"] = static_cast<double>(counting.reads) / writes;
@@ -208,6 +257,10 @@ void BM_VerifiedBaseChainWrite(benchmark::State& state) {
     state.counters["burst_words"] = static_cast<double>(counting.burstWords) / writes;
 }
 
-BENCHMARK(BM_VerifiedBaseChainWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_VerifiedBaseChainWrite)
+    ->ArgName("placement")
+    ->DenseRange(Anywhere, OneCpu)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace

@@ -51,7 +51,7 @@ ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
                 escaped = false;
             }
         }
-        if (taken == maxBytesPerRead) {
+        if (taken >= maxBytesPerRead) {
             if (started) {
                 // The rest of this frame is discarded by hunting for its flag.
                 hunting_ = true;
