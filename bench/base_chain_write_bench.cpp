@@ -6,14 +6,9 @@
 // After each write as many plain socket round trips of a reply-sized message
 // are timed on loopback, so that the write's wall time is set against the
 // round trips it cannot do without, under the same load (rtt_ratio = write
-// wall time / (round trips x raw round trip)).
-//
-// A round trip on loopback costs what waking the other side costs, which
-// depends on where the scheduler puts the threads: the argument places them.
-// 0: where the scheduler likes; 1: the client on one CPU, the simulator and
-// the echo peer on another (as with a basestation of its own); 2: all on one
-// CPU, where a round trip is two task switches and the CPU time of both sides
-// counts in full. Run under the port lock:
+// wall time / (round trips x raw round trip)). The argument places the client
+// and its peers, the simulator and the echo (ThreadPlacement.h). Run under the
+// port lock:
 //   flock /tmp/tolmaren_ports.lock ./base_chain_write_bench
 #include <benchmark/benchmark.h>
 
@@ -23,12 +18,12 @@
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sched.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
+#include "ThreadPlacement.h"
 #include "api/Tolmaren_basestation_api.h"
 #include "sim/BasestationSimulator.h"
 
@@ -106,30 +101,6 @@ double cpuSeconds(clockid_t clock) {
     return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
 }
 
-enum Placement { Anywhere, SeparateCpus, OneCpu };
-
-// Pins the calling thread, and the threads it starts from then on, to one
-// CPU; the mask it had comes back on destruction.
-class Pinning {
-public:
-    Pinning() { sched_getaffinity(0, sizeof original_, &original_); }
-    ~Pinning() { sched_setaffinity(0, sizeof original_, &original_); }
-    // The k-th CPU this thread may use; false when there are not that many.
-    bool pin(int k) {
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (!CPU_ISSET(cpu, &original_) || k-- > 0) continue;
-            cpu_set_t one;
-            CPU_ZERO(&one);
-            CPU_SET(cpu, &one);
-            return sched_setaffinity(0, sizeof one, &one) == 0;
-        }
-        return false;
-    }
-
-private:
-    cpu_set_t original_;
-};
-
 double seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
@@ -193,18 +164,13 @@ public:
 };
 
 void BM_VerifiedBaseChainWrite(benchmark::State& state) {
-    const auto placement = static_cast<Placement>(state.range(0));
-    Pinning pinning;
-    if (placement != Anywhere && !pinning.pin(placement == SeparateCpus ? 1 : 0)) {
-        state.SkipWithError("needs two CPUs");
-        return;
-    }
+    ThreadPlacement placement(state);
     tolmaren_sim::SimulatorOptions options;
     options.probeType = 2;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
     PingPong raw;
-    if (placement == SeparateCpus) pinning.pin(0);
+    placement.client();
     CountingApi api;
     CountingVci& counting = api.connect();
 
@@ -258,8 +224,7 @@ void BM_VerifiedBaseChainWrite(benchmark::State& state) {
 }
 
 BENCHMARK(BM_VerifiedBaseChainWrite)
-    ->ArgName("placement")
-    ->DenseRange(Anywhere, OneCpu)
+    ->Apply(ThreadPlacement::each)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
