@@ -12,4 +12,12 @@ public:
     // An empty packet means nothing arrived in time; what the argument means
     // is up to each link.
     virtual ConnectionLinkPacket read(unsigned int length) = 0;
+    // For a reader that cannot know how long its packet is: the bytes that
+    // have arrived, at least one and at most maxLength, ending with the first
+    // delimiter among them, if any; what follows the delimiter is left for the
+    // next read. Empty when nothing arrives in time. By default one byte.
+    virtual ConnectionLinkPacket readUntil(unsigned char /*delimiter*/,
+                                           unsigned int /*maxLength*/) {
+        return read(1);
+    }
 };

@@ -52,6 +52,10 @@ bool FileDescriptor::writenCounted(const char*, unsigned int, unsigned int&) {
     throw std::logic_error("unreachable code");
 }
 
+unsigned int FileDescriptor::readAvailable(char*, unsigned int) {
+    throw std::logic_error("unreachable code");
+}
+
 void FileDescriptor::setTimeout(unsigned int seconds) {
     setReadTimeout(seconds);
     setWriteTimeout(seconds);

@@ -44,6 +44,10 @@ public:
     // caller that must lose or repeat no byte goes on from there.
     virtual bool readnCounted(char* buffer, unsigned int length, unsigned int& done);
     virtual bool writenCounted(const char* buffer, unsigned int length, unsigned int& done);
+    // What has arrived, at least one byte and at most length, without waiting
+    // for more; waits for the first byte as long as the read time-out allows
+    // and gives 0 when it passes.
+    virtual unsigned int readAvailable(char* buffer, unsigned int length);
 
     void setTimeout(unsigned int seconds);
     void setTimeoutMilli(unsigned int milliseconds);

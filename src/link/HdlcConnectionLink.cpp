@@ -28,55 +28,41 @@ bool HdlcConnectionLink::write(ConnectionLinkPacket& packet) {
     return writeBelow(packet);
 }
 
-bool HdlcConnectionLink::nextByte(unsigned char& byte) {
-    if (pending_.empty()) {
-        pending_ = below_->read(1);
-        if (pending_.empty()) return false;
-    }
-    byte = pending_.front();
-    pending_.pop_front();
-    return true;
-}
-
+// The link below hands over the bytes up to each flag at once, so a reply
+// costs a few calls and bytes after a frame's closing flag stay below for the
+// next read.
 ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
-    unsigned int taken = 0;
-    unsigned char byte = 0;
     // Counts every byte so that no stream, flags or data, keeps one call busy
     // or growing for ever.
-    auto take = [&]() {
-        if (taken == maxBytesPerRead) return false;
-        ++taken;
-        return nextByte(byte);
-    };
-
-    if (!take()) return ConnectionLinkPacket();
-    while (hunting_) {
-        if (byte == flag)
-            hunting_ = false;
-        else if (!take())
-            return ConnectionLinkPacket();
-    }
-    while (byte == flag) {
-        if (!take()) return ConnectionLinkPacket();
-    }
-
-    ConnectionLinkPacket payload;
+    unsigned int taken = 0;
+    bool started = false; // a byte other than a flag came since the hunt ended
     bool escaped = false;
+    ConnectionLinkPacket payload;
     for (;;) {
-        if (byte == flag) return payload;
-        if (byte == controlEscape) {
-            escaped = true;
-        } else {
-            payload.push_back(escaped ? static_cast<unsigned char>(byte ^ escapeMask) : byte);
-            escaped = false;
+        const ConnectionLinkPacket bytes = below_->readUntil(flag, maxBytesPerRead - taken);
+        if (bytes.empty()) return ConnectionLinkPacket();
+        taken += static_cast<unsigned int>(bytes.size());
+        for (unsigned char byte : bytes) {
+            if (hunting_) {
+                hunting_ = byte != flag;
+            } else if (byte == flag) {
+                if (started) return payload;
+            } else if (byte == controlEscape) {
+                started = escaped = true;
+            } else {
+                started = true;
+                payload.push_back(escaped ? static_cast<unsigned char>(byte ^ escapeMask) : byte);
+                escaped = false;
+            }
         }
-        if (taken == maxBytesPerRead) {
-            // The rest of this frame is discarded by hunting for its flag.
-            hunting_ = true;
-            diagnostics_.line() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
-                                << " bytes dropped\n";
+        if (taken >= maxBytesPerRead) {
+            if (started) {
+                // The rest of this frame is discarded by hunting for its flag.
+                hunting_ = true;
+                diagnostics_.line() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
+                                    << " bytes dropped\n";
+            }
             return ConnectionLinkPacket();
         }
-        if (!take()) return ConnectionLinkPacket();
     }
 }

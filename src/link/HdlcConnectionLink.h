@@ -30,7 +30,7 @@ public:
     bool write(ConnectionLinkPacket& packet) override;
     // The payload of the next frame; empty when the link below times out (a
     // partly received frame is dropped) or a frame runs past maxBytesPerRead.
-    // The argument is not used.
+    // The argument is not used. Reads the link below with readUntil(flag).
     ConnectionLinkPacket read(unsigned int length) override;
 
 protected:
@@ -39,13 +39,8 @@ protected:
     bool writeBelow(ConnectionLinkPacket& packet) { return below_->write(packet); }
 
 private:
-    // The next byte from below; false when the link below timed out.
-    bool nextByte(unsigned char& byte);
-
     std::unique_ptr<ConnectionLinkIntf> below_;
     DiagnosticsSink& diagnostics_;
     // No flag seen yet since construction: bytes are discarded until one comes.
     bool hunting_ = true;
-    // Bytes delivered by the link below but not yet examined.
-    ConnectionLinkPacket pending_;
 };

@@ -46,27 +46,32 @@ void TCPDescriptor::close() {
     }
 }
 
+bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
+    for (done = 0; done < length;) {
+        const unsigned int count = readAvailable(buffer + done, length - done);
+        if (count == 0) return false;
+        done += count;
+    }
+    return true;
+}
+
 // With a time-out the socket is only ever used without blocking, so that no
 // single call can outlast the wait: data already waiting is taken at once,
 // otherwise the descriptor waits for readiness and tries again.
-bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
-    done = 0;
-    while (done < length) {
+unsigned int TCPDescriptor::readAvailable(char* buffer, unsigned int length) {
+    if (length == 0) return 0;
+    for (;;) {
         const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
-        const ssize_t count = ::recv(handle(), buffer + done, length - done, flags);
-        if (count > 0) {
-            done += static_cast<unsigned int>(count);
-            continue;
-        }
+        const ssize_t count = ::recv(handle(), buffer, length, flags);
+        if (count > 0) return static_cast<unsigned int>(count);
         if (count == 0) throw ReadError("TCPDescriptor readn failed");
         if (errno == EINTR) continue;
         if (!(readTimeoutMilli_ != 0 && wouldBlock(errno)))
             throw ReadError("TCPDescriptor readn failed");
         const Wait wait = waitFor(handle(), POLLIN, readTimeoutMilli_);
-        if (wait == Wait::TimedOut) return false;
+        if (wait == Wait::TimedOut) return 0;
         if (wait == Wait::Failed) throw ReadError("TCPDescriptor readn failed");
     }
-    return true;
 }
 
 bool TCPDescriptor::writenCounted(const char* buffer, unsigned int length, unsigned int& done) {

@@ -20,6 +20,8 @@ public:
     void close() override;
     bool readnCounted(char* buffer, unsigned int length, unsigned int& done) override;
     bool writenCounted(const char* buffer, unsigned int length, unsigned int& done) override;
+    // A closed connection fails as readn does.
+    unsigned int readAvailable(char* buffer, unsigned int length) override;
 
 private:
     static constexpr unsigned int closedSocket = ~0u;

@@ -1,5 +1,8 @@
 #include "link/TcpConnectionLink.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "link/Diagnostics.h"
 
 TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short port)
@@ -7,7 +10,16 @@ TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short por
 
 TcpConnectionLink::TcpConnectionLink(const std::string& host, unsigned short port,
                                      DiagnosticsSink& diagnostics)
-    : connection_(socket_.connect(host, port)) {
+    : connection_(socket_.connect(host, port)), buffer_(new char[receiveBufferSize]) {
+    start(diagnostics);
+}
+
+TcpConnectionLink::TcpConnectionLink(morvek::FileDescriptor* connection)
+    : connection_(connection), buffer_(new char[receiveBufferSize]) {
+    start(Diagnostics::sink());
+}
+
+void TcpConnectionLink::start(DiagnosticsSink& diagnostics) {
     connection_->setTimeout(1);
     diagnostics.line() << "TcpConnectionLink\n";
 }
@@ -22,8 +34,32 @@ bool TcpConnectionLink::write(ConnectionLinkPacket& packet) {
                                static_cast<unsigned int>(packet.size()));
 }
 
+bool TcpConnectionLink::fill() {
+    begin_ = 0;
+    end_ = connection_->readAvailable(buffer_.get(), receiveBufferSize);
+    return end_ != 0;
+}
+
 ConnectionLinkPacket TcpConnectionLink::read(unsigned int length) {
-    const std::unique_ptr<char[]> bytes(new char[length]);
-    if (!connection_->readn(bytes.get(), length)) return ConnectionLinkPacket();
-    return ConnectionLinkPacket(bytes.get(), length);
+    ConnectionLinkPacket packet;
+    while (packet.size() < length) {
+        if (begin_ == end_ && !fill()) return ConnectionLinkPacket();
+        const unsigned int count =
+            std::min(length - static_cast<unsigned int>(packet.size()), end_ - begin_);
+        packet.insert(packet.end(), buffer_.get() + begin_, buffer_.get() + begin_ + count);
+        begin_ += count;
+    }
+    return packet;
+}
+
+ConnectionLinkPacket TcpConnectionLink::readUntil(unsigned char delimiter, unsigned int maxLength) {
+    if (maxLength == 0 || (begin_ == end_ && !fill())) return ConnectionLinkPacket();
+    char* const first = buffer_.get() + begin_;
+    const unsigned int available = std::min(maxLength, end_ - begin_);
+    const void* found = std::memchr(first, delimiter, available);
+    const unsigned int count =
+        found != nullptr ? static_cast<unsigned int>(static_cast<const char*>(found) - first) + 1
+                         : available;
+    begin_ += count;
+    return ConnectionLinkPacket(first, count);
 }
