@@ -58,7 +58,8 @@ void BM_Export(benchmark::State& state) {
         std::filesystem::remove_all("export");
         state.ResumeTiming();
         tolmaren_recording::RecordingReader reader(recordingFile);
-        tolmaren_recording::Exporter::run(reader, recordingFile, "export", info, true);
+        tolmaren_recording::Exporter::run(reader, recordingFile, "export", info, true,
+                                          tolmaren_recording::ProbeGeometry::alongShank());
     }
     reportRealTime(state);
 }
