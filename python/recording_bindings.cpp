@@ -85,9 +85,9 @@ py::dict exportRecording(const std::string& path, const std::string& outDir,
     {
         py::gil_scoped_release release;
         const auto geometry =
-            geometryPath ? tolmaren_recording::ProbeGeometry::load(*geometryPath,
-                                                                    settings.info.probeType)
-                         : tolmaren_recording::ProbeGeometry::alongShank();
+            geometryPath
+                ? tolmaren_recording::ProbeGeometry::load(*geometryPath, settings.info.probeType)
+                : tolmaren_recording::ProbeGeometry::alongShank();
         result = tolmaren_recording::Exporter::run(*reader, path, outDir, settings.info,
                                                    settings.assumed, geometry);
     }

@@ -11,8 +11,12 @@
 namespace tolmaren_recording {
 
 std::vector<std::string> Exporter::files() {
-    return {ExportTimeline::apFile,   ExportTimeline::lfpFile, ExportTimeline::syncFile,
-            ExportTimeline::triggerFile, metadataFile,         probeFile};
+    return {ExportTimeline::apFile,
+            ExportTimeline::lfpFile,
+            ExportTimeline::syncFile,
+            ExportTimeline::triggerFile,
+            metadataFile,
+            probeFile};
 }
 
 ExportResult Exporter::run(RecordingReader& reader, const std::string& recording,

@@ -10,10 +10,16 @@ namespace {
 using json = nlohmann::ordered_json;
 
 const char* const topMembers[] = {"specification", "version", "probes"};
-const char* const requiredMembers[] = {
-    "ndim",           "si_units",           "annotations",          "contact_annotations",
-    "contact_positions", "contact_plane_axes", "contact_shapes",    "contact_shape_params",
-    "contact_ids",    "shank_ids"};
+const char* const requiredMembers[] = {"ndim",
+                                       "si_units",
+                                       "annotations",
+                                       "contact_annotations",
+                                       "contact_positions",
+                                       "contact_plane_axes",
+                                       "contact_shapes",
+                                       "contact_shape_params",
+                                       "contact_ids",
+                                       "shank_ids"};
 const char* const optionalMembers[] = {"device_channel_indices", "probe_planar_contour"};
 
 // A broken rule, thrown to the top of the check.
@@ -103,9 +109,8 @@ void checkProbe(const json& probe, const std::string& where) {
     const json& contactAnnotations = probe["contact_annotations"];
     require(contactAnnotations.is_object(), where + ".contact_annotations is not an object");
     for (const auto& annotation : contactAnnotations.items())
-        perContact(contactAnnotations, where + ".contact_annotations",
-                   annotation.key().c_str(), contacts, "anything",
-                   [](const json&, std::size_t) { return true; });
+        perContact(contactAnnotations, where + ".contact_annotations", annotation.key().c_str(),
+                   contacts, "anything", [](const json&, std::size_t) { return true; });
 
     if (probe.contains("device_channel_indices"))
         perContact(probe, where, "device_channel_indices", contacts, "an integer of at least -1",
@@ -113,9 +118,8 @@ void checkProbe(const json& probe, const std::string& where) {
     if (probe.contains("probe_planar_contour")) {
         const json& contour = probe["probe_planar_contour"];
         require(contour.is_array() &&
-                    std::all_of(contour.begin(), contour.end(), [&](const json& point) {
-                        return isVector(point, dimensions);
-                    }),
+                    std::all_of(contour.begin(), contour.end(),
+                                [&](const json& point) { return isVector(point, dimensions); }),
                 where + ".probe_planar_contour is not an array of vectors of ndim numbers");
     }
 }

@@ -44,8 +44,7 @@ const CodePacket* RecordingReader::next() {
 
 std::string RecordingReader::leftoverWarning() const {
     if (leftoverBytes() == 0) return "";
-    return "warning: " + source_.path + " ends inside a block: " +
-           std::to_string(leftoverBytes()) +
+    return "warning: " + source_.path + " ends inside a block: " + std::to_string(leftoverBytes()) +
            " bytes after its last whole block are left over (a copy cut short?)";
 }
 
