@@ -118,7 +118,8 @@ void bindRecordings(py::module_& module) {
         "samples in volts at the ADC input, or ADC codes when raw. `start` and `count` choose "
         "whole packets (2500 a second): the first `start` are skipped, at most `count` are "
         "read (a packet missing blocks counts as one). The file is read in pieces, never "
-        "whole, through the library's decoder: its counts are those of `tolmaren play`.");
+        "whole, through the library's decoder: its counts are those of `tolmaren play`. A file "
+        "that ends inside a block is read up to its last whole block, with a warning.");
     module.def(
         "read_settings",
         [](const std::string& path) {
