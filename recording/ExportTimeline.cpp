@@ -14,9 +14,10 @@ constexpr unsigned int blocks = CodePacket::blocks;
 constexpr unsigned int channels = CodePacket::channels;
 constexpr int16_t zero = RecordingInfo::adcZeroCode;
 constexpr uint32_t counterMask = 0xFFFFFF;
-// Packets gathered before one write: few enough that the buffer stays in the
-// processor's cache, enough that a write costs little.
-constexpr std::size_t packetsPerWrite = 32;
+// Bytes gathered before one write to a file: the AP samples of 32 packets,
+// few enough that the buffer stays in the processor's cache, enough that a
+// write costs little.
+constexpr std::size_t bytesPerWrite = 32 * blocks * channels * sizeof(int16_t);
 
 // Codes as signed values around the ADC's mid-scale. The pointers never
 // overlap; saying so lets the compiler vectorise the loop.
@@ -33,10 +34,10 @@ std::string in(const std::string& dir, const char* name) {
 } // namespace
 
 ExportTimeline::ExportTimeline(const std::string& dir, uint64_t expectedPackets)
-    : ap_(in(dir, apFile), channels, packetsPerWrite * blocks, expectedPackets * blocks),
-      lfp_(in(dir, lfpFile), channels, packetsPerWrite, expectedPackets),
-      sync_(in(dir, syncFile), 1, packetsPerWrite * blocks, expectedPackets * blocks),
-      trigger_(in(dir, triggerFile), 1, packetsPerWrite * blocks, expectedPackets * blocks) {}
+    : ap_(in(dir, apFile), channels, bytesPerWrite, expectedPackets * blocks),
+      lfp_(in(dir, lfpFile), channels, bytesPerWrite, expectedPackets),
+      sync_(in(dir, syncFile), 1, bytesPerWrite, expectedPackets * blocks),
+      trigger_(in(dir, triggerFile), 1, bytesPerWrite, expectedPackets * blocks) {}
 
 void ExportTimeline::add(const CodePacket& packet) {
     if (segments_.empty() || packet.segment != segment_) beginSegment(packet);

@@ -21,7 +21,8 @@ namespace tolmaren_recording {
 // hole that reads as zeros.
 template <typename T> class SampleFile {
 public:
-    SampleFile(const std::string& path, std::size_t rowValues, std::size_t rowsPerWrite,
+    // Rows of `rowValues` values, written `bytesPerWrite` at a time.
+    SampleFile(const std::string& path, std::size_t rowValues, std::size_t bytesPerWrite,
                uint64_t expectedRows)
         : file_(path), fd_(::open(file_.temporaryPath().c_str(),
                                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)),
@@ -29,7 +30,7 @@ public:
         if (fd_ < 0) fail();
         // Where reserving is not supported the file simply grows.
         posix_fallocate(fd_, 0, static_cast<off_t>(expectedRows * rowBytes()));
-        buffer_.resize(rowsPerWrite * rowValues);
+        buffer_.resize(bytesPerWrite / rowBytes() * rowValues);
     }
     ~SampleFile() {
         if (fd_ >= 0) ::close(fd_);
