@@ -1,5 +1,7 @@
 #include "recording/ExportTimeline.h"
 
+#include <algorithm>
+
 #include "data/VectorClones.h"
 #include "recording/RecordingInfo.h"
 
