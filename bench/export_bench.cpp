@@ -19,11 +19,13 @@ constexpr unsigned int recordingPackets = 10000; // 4 s
 constexpr double recordingSeconds = recordingPackets / 2500.0;
 constexpr const char* recordingFile = "bench.bin";
 
-// A synthetic recording in a directory of its own, made once.
+// A synthetic recording in a directory of its own, made once, its block
+// counters counting as the basestation's do: an intact stream, all of whose
+// packets the export writes whole.
 const ScopedWorkDir& recording() {
     static const ScopedWorkDir dir;
     static const bool made = [] {
-        StreamBuilder().electrodePackets(recordingPackets).writeFile(recordingFile);
+        StreamBuilder().electrodePackets(recordingPackets).countBlocks().writeFile(recordingFile);
         return true;
     }();
     (void)made;
@@ -58,7 +60,8 @@ void BM_Export(benchmark::State& state) {
         std::filesystem::remove_all("export");
         state.ResumeTiming();
         tolmaren_recording::RecordingReader reader(recordingFile);
-        tolmaren_recording::Exporter::run(reader, recordingFile, "export", info, true);
+        tolmaren_recording::Exporter::run(reader, recordingFile, "export", info, true,
+                                          tolmaren_recording::ProbeGeometry::alongShank());
     }
     reportRealTime(state);
 }

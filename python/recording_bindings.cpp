@@ -46,6 +46,8 @@ RecordingSettings loadSettings(const RecordingReader& reader) {
 PacketArrays readRecording(const std::string& path, bool raw, uint64_t start,
                            std::optional<uint64_t> count) {
     const auto reader = openRecording(path);
+    const std::string leftover = reader->leftoverWarning();
+    if (!leftover.empty()) py::module_::import("warnings").attr("warn")(leftover);
     // Packets missing blocks can make more packets than whole ones would: the
     // arrays then grow.
     const uint64_t left = reader->packetCapacity() - std::min(start, reader->packetCapacity());
@@ -75,23 +77,32 @@ PacketArrays readRecording(const std::string& path, bool raw, uint64_t start,
     return arrays;
 }
 
-py::dict exportRecording(const std::string& path, const std::string& outDir) {
+py::dict exportRecording(const std::string& path, const std::string& outDir,
+                         std::optional<std::string> geometryPath) {
     const auto reader = openRecording(path);
     const RecordingSettings settings = loadSettings(*reader);
     tolmaren_recording::ExportResult result;
     {
         py::gil_scoped_release release;
+        const auto geometry =
+            geometryPath
+                ? tolmaren_recording::ProbeGeometry::load(*geometryPath, settings.info.probeType)
+                : tolmaren_recording::ProbeGeometry::alongShank();
         result = tolmaren_recording::Exporter::run(*reader, path, outDir, settings.info,
-                                                   settings.assumed);
+                                                   settings.assumed, geometry);
     }
-    py::list files;
-    for (const char* name :
-         {tolmaren_recording::Exporter::apFile, tolmaren_recording::Exporter::lfpFile,
-          tolmaren_recording::Exporter::metadataFile, tolmaren_recording::Exporter::probeFile})
+    py::list files, gaps, segments;
+    for (const std::string& name : tolmaren_recording::Exporter::files())
         files.append(outDir + "/" + name);
+    for (const auto& gap : result.gaps)
+        gaps.append(py::make_tuple(gap.firstRow, gap.rows));
+    for (const auto& segment : result.segments)
+        segments.append(py::make_tuple(segment.apFirstRow, segment.apRows));
     py::dict summary;
     summary["ap_samples"] = result.apSamples;
     summary["lfp_samples"] = result.lfpSamples;
+    summary["gaps"] = gaps;
+    summary["segments"] = segments;
     summary["counts"] = PythonJson::counts(result.counts);
     summary["files"] = files;
     return summary;
@@ -107,7 +118,8 @@ void bindRecordings(py::module_& module) {
         "samples in volts at the ADC input, or ADC codes when raw. `start` and `count` choose "
         "whole packets (2500 a second): the first `start` are skipped, at most `count` are "
         "read (a packet missing blocks counts as one). The file is read in pieces, never "
-        "whole, through the library's decoder: its counts are those of `tolmaren play`.");
+        "whole, through the library's decoder: its counts are those of `tolmaren play`. A file "
+        "that ends inside a block is read up to its last whole block, with a warning.");
     module.def(
         "read_settings",
         [](const std::string& path) {
@@ -120,7 +132,11 @@ void bindRecordings(py::module_& module) {
         "reference and standby, the stream's rates and scale, what the recorder saw. Without "
         "a sidecar, those of a freshly opened probe of type 0, with a warning.");
     module.def("export", &exportRecording, py::arg("path"), py::arg("outdir"),
+               py::arg("geometry") = py::none(),
                "Exports a recording as `tolmaren export` does: OUTDIR/ap.bin and lfp.bin (int16, "
-               "code minus 512, shape (samples, 384)), recording.json and probe.json. Returns "
-               "what was written.");
+               "code minus 512, shape (samples, 384), one row per sample period, lost samples "
+               "0), sync.bin (uint16) and start_trigger.bin (uint8) per AP row, recording.json "
+               "and probe.json. `geometry`: a probeinterface file whose first probe's contact e "
+               "is electrode e. Returns what was written: sample counts, `gaps` as (first AP "
+               "row, rows), `segments` as (first AP row, rows), the decoder's counts, the files.");
 }

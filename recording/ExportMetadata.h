@@ -6,13 +6,15 @@
 
 namespace tolmaren_recording {
 
-// The metadata JSON of an export: for each band its file, sample type and
-// layout, shape, sample rate and microvolts per bit; the channel-to-electrode
-// map; the probe; what the reader found in the stream.
+// The metadata JSON of an export: for each file its sample type, layout,
+// shape and sample rate, and microvolts per bit for the two bands; the
+// timeline's segments and gaps; the channel-to-electrode map; the probe and
+// where its geometry came from; what the reader found in the stream.
 class ExportMetadata {
 public:
     static std::string toJson(const std::string& recording, const RecordingInfo& info,
-                              bool settingsAssumed, const ExportResult& result);
+                              bool settingsAssumed, const ProbeGeometry& geometry,
+                              const ExportResult& result);
 };
 
 } // namespace tolmaren_recording

@@ -42,6 +42,12 @@ const CodePacket* RecordingReader::next() {
     }
 }
 
+std::string RecordingReader::leftoverWarning() const {
+    if (leftoverBytes() == 0) return "";
+    return "warning: " + source_.path + " ends inside a block: " + std::to_string(leftoverBytes()) +
+           " bytes after its last whole block are left over (a copy cut short?)";
+}
+
 void RecordingReader::requireBlocks() const {
     if (counts().blocks == 0)
         throw ToolError(source_.path + " holds no valid block of neural data");

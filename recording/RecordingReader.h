@@ -32,8 +32,12 @@ public:
     uint64_t fileBytes() const { return source_.fileBytes; }
     // Bytes after the last whole block: a copy cut short.
     uint64_t leftoverBytes() const { return source_.fileBytes % blockBytes; }
-    // Packets the file holds when none is damaged.
-    uint64_t packetCapacity() const { return source_.fileBytes / packetBytes; }
+    // Packets the file holds when none is damaged, a last one cut short
+    // included.
+    uint64_t packetCapacity() const { return (source_.fileBytes + packetBytes - 1) / packetBytes; }
+    // A warning line that the file ends inside a block, saying how many
+    // bytes are left over; empty when it ends with a whole block.
+    std::string leftoverWarning() const;
     // The next packet, valid until the next call; null at the end of the
     // file, however long a damaged stretch before it. Throws ToolError when
     // the file cannot be read.

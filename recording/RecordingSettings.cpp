@@ -6,9 +6,7 @@ namespace tolmaren_recording {
 
 RecordingSettings RecordingSettings::load(const RecordingReader& recording, std::ostream& notes) {
     const std::string& path = recording.path();
-    if (recording.leftoverBytes() > 0)
-        notes << "warning: " << path << " ends " << recording.leftoverBytes()
-              << " bytes into a block: it is read up to its last whole block\n";
+    if (recording.leftoverBytes() > 0) notes << recording.leftoverWarning() << "\n";
     if (auto info = Sidecar::read(Sidecar::pathFor(path))) {
         if (recording.fileBytes() < info->bytes)
             notes << "warning: " << path << " holds " << recording.fileBytes()

@@ -65,7 +65,7 @@ def test_live_read_is_gapless_and_in_range(station):
     assert volts.ap.dtype == np.float32 and 0.4 < float(np.median(volts.ap)) < 0.8
 
 
-def test_record_writes_the_tools_sidecar_and_export(station, tmp_path, tool):
+def test_record_writes_the_tools_sidecar(station, tmp_path):
     station.select_bank(1)
     station.set_gain(5, 3, 0)
     path = tmp_path / "rec.bin"
@@ -77,15 +77,55 @@ def test_record_writes_the_tools_sidecar_and_export(station, tmp_path, tool):
     assert channels["electrode"][5] == 389 and channels["ap_gain"][5] == 500
     assert tolmaren.read_settings(str(path)) == sidecar
 
-    summary = tolmaren.export(str(path), str(tmp_path / "py"))
-    subprocess.run([tool, "export", str(path), str(tmp_path / "cli")], check=True,
-                   capture_output=True)
-    for name in ("ap.bin", "lfp.bin", "recording.json", "probe.json"):
+
+def write_geometry(path, contacts):
+    """A probeinterface file of one probe: contact e at (16 (e % 2), 20 (e // 2))."""
+    probe = {"ndim": 2, "si_units": "um",
+             "annotations": {"model_name": "test", "manufacturer": "test"},
+             "contact_annotations": {},
+             "contact_positions": [[16 * (e % 2), 20 * (e // 2)] for e in range(contacts)],
+             "contact_plane_axes": [[[1, 0], [0, 1]]] * contacts,
+             "contact_shapes": ["circle"] * contacts,
+             "contact_shape_params": [{"radius": 6}] * contacts,
+             "contact_ids": [str(e) for e in range(contacts)], "shank_ids": [""] * contacts}
+    path.write_text(json.dumps({"specification": "probeinterface", "version": "0.2.21",
+                                "probes": [probe]}))
+
+
+def test_export_keeps_the_timeline_as_the_tool_does(station, tmp_path, tool):
+    station.select_bank(1)
+    path = tmp_path / "rec.bin"
+    station.record(str(path), packets=400)
+    blocks = bytearray(path.read_bytes())
+    blocks[(12 * 100 + 5) * 612 + 100] |= 0x80  # block 1205 fails its marker check
+    path.write_bytes(bytes(blocks[:-100]))  # and the last block is cut short
+    geometry = tmp_path / "geometry.json"
+    write_geometry(geometry, 960)
+
+    with pytest.warns(UserWarning) as warned:
+        summary = tolmaren.export(str(path), str(tmp_path / "py"), geometry=str(geometry))
+    leftover = "512 bytes after its last whole block are left over"
+    assert sum(str(w.message).count(leftover) for w in warned) == 1
+    subprocess.run([tool, "export", str(path), str(tmp_path / "cli"), "--geometry",
+                    str(geometry)], check=True, capture_output=True)
+    for name in ("ap.bin", "lfp.bin", "sync.bin", "start_trigger.bin", "recording.json",
+                 "probe.json"):
         assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes()
-    assert summary["counts"]["packets"] == 500 and summary["ap_samples"] == 6000
-    exported = np.fromfile(tmp_path / "py" / "ap.bin", dtype="<i2").reshape(6000, 384)
-    codes = tolmaren.read_recording(str(path), raw=True).ap
-    assert np.array_equal(exported, codes.astype(np.int16) - 512)
+    assert summary["ap_samples"] == 4799 and summary["lfp_samples"] == 400
+    assert summary["gaps"] == [(1205, 1)] and summary["segments"] == [(0, 4799)]
+
+    with pytest.warns(UserWarning, match=leftover):
+        data = tolmaren.read_recording(str(path), raw=True)
+    rows = data.counters[:, 0].astype(np.int64) - data.counters[0, 0]
+    exported = np.fromfile(tmp_path / "py" / "ap.bin", dtype="<i2").reshape(-1, 384)
+    assert np.array_equal(exported[rows], data.ap.astype(np.int16) - 512)
+    assert not exported[1205].any()
+    sync = np.fromfile(tmp_path / "py" / "sync.bin", dtype="<u2")
+    assert np.array_equal(sync[rows], data.synchronization) and sync[1205] == 0
+    lfp = np.fromfile(tmp_path / "py" / "lfp.bin", dtype="<i2").reshape(400, 384)
+    assert np.array_equal(lfp, data.lfp.astype(np.int16) - 512)
+    probe = json.loads((tmp_path / "py" / "probe.json").read_text())["probes"][0]
+    assert probe["contact_positions"][5] == [16, 20 * 194]  # electrode 389
 
 
 def test_ctrl_c_keeps_a_complete_recording(station, tmp_path):

@@ -1,26 +1,36 @@
 // The command-line tool end to end: its commands against the simulator, their
-// exit status and the files they leave. The export is read back as a spike
-// sorter reads it and compared with the packets the facade decodes.
+// exit status and the files they leave. The export of recordings damaged by
+// the simulator's data faults is read back as a spike sorter reads it and
+// compared with what the recording tier's reader decodes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include "api/Tolmaren_basestation_api.h"
 #include "common/ScopedWorkDir.h"
+#include "recording/RecordingReader.h"
 #include "sim/BasestationSimulator.h"
 
 namespace {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
+
+constexpr unsigned int packets = 500;
+constexpr unsigned int channels = 384;
+constexpr unsigned int electrodesOfType2 = 960;
+constexpr std::size_t packetBytes = 12 * 612;
+constexpr double voltsPerCode = 1.2 / 1023;
 
 struct ToolRun {
     int status;
@@ -39,29 +49,105 @@ json readJson(const std::string& path) {
     return json::parse(std::ifstream(path));
 }
 
-std::vector<int16_t> readInt16(const std::string& path) {
-    std::vector<int16_t> samples(fs::file_size(path) / sizeof(int16_t));
+template <typename T> std::vector<T> readArray(const std::string& path) {
+    std::vector<T> values(fs::file_size(path) / sizeof(T));
     std::ifstream(path, std::ios::binary)
-        .read(reinterpret_cast<char*>(samples.data()),
-              static_cast<std::streamsize>(samples.size() * sizeof(int16_t)));
-    return samples;
+        .read(reinterpret_cast<char*>(values.data()),
+              static_cast<std::streamsize>(values.size() * sizeof(T)));
+    return values;
 }
+
+// A probeinterface file of one planar probe: contact e at (16 (e % 2), 20 (e / 2)).
+void writeGeometry(const std::string& path, unsigned int contacts) {
+    json probe = {{"ndim", 2},
+                  {"si_units", "um"},
+                  {"annotations", {{"model_name", "test"}, {"manufacturer", "test"}}},
+                  {"contact_annotations", json::object()}};
+    for (unsigned int e = 0; e < contacts; ++e) {
+        probe["contact_positions"].push_back({16 * (e % 2), 20 * (e / 2)});
+        probe["contact_plane_axes"].push_back({{1, 0}, {0, 1}});
+        probe["contact_shapes"].push_back("square");
+        probe["contact_shape_params"].push_back({{"width", 12}});
+        probe["contact_ids"].push_back(std::to_string(e));
+        probe["shank_ids"].push_back("");
+    }
+    std::ofstream(path) << json{
+        {"specification", "probeinterface"}, {"version", "0.2.21"}, {"probes", {probe}}};
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The export the reader's decoding of `file` makes, worked out from the
+// blocks' own counters: per segment one AP row per counter from its first
+// block to its last, one LFP row per packet period, 0 where nothing arrived.
+struct ExpectedExport {
+    std::vector<int16_t> ap, lfp;
+    std::vector<uint16_t> sync;
+    std::vector<uint8_t> trigger;
+    json segments = json::array(); // [first AP row, AP rows]
+
+    explicit ExpectedExport(const std::string& file) {
+        std::vector<std::unique_ptr<CodePacket>> packets;
+        tolmaren_recording::RecordingReader reader(file);
+        while (const CodePacket* packet = reader.next())
+            packets.push_back(std::make_unique<CodePacket>(*packet));
+        struct Span {
+            int64_t first = -1, last = 0, firstBase = 0, apRow = 0, lfpRow = 0;
+        };
+        std::vector<Span> spans;
+        for (const auto& p : packets)
+            for (unsigned int b = 0; b < 12; ++b) {
+                if (!p->has(b)) continue;
+                if (p->segment == spans.size()) spans.emplace_back();
+                Span& span = spans.back();
+                const int64_t counter = p->counter[b][0];
+                if (span.first < 0) span = {counter, 0, counter - b, 0, 0};
+                span.last = counter;
+            }
+        int64_t apRows = 0, lfpRows = 0;
+        for (Span& span : spans) {
+            span.apRow = apRows - span.first;
+            span.lfpRow = lfpRows;
+            apRows += span.last - span.first + 1;
+            lfpRows += (span.last - span.firstBase) / 12 + 1;
+            segments.push_back({span.apRow + span.first, span.last - span.first + 1});
+        }
+        ap.assign(apRows * channels, 0);
+        lfp.assign(lfpRows * channels, 0);
+        sync.assign(apRows, 0);
+        trigger.assign(apRows, 0);
+        for (const auto& p : packets)
+            for (unsigned int b = 0; b < 12; ++b) {
+                if (!p->has(b)) continue;
+                const Span& span = spans[p->segment];
+                const int64_t counter = p->counter[b][0];
+                const int64_t row = span.apRow + counter;
+                const int64_t lfpRow = span.lfpRow + (counter - b - span.firstBase) / 12;
+                for (unsigned int c = 0; c < channels; ++c) {
+                    ap[row * channels + c] = static_cast<int16_t>(p->ap[b][c] - 512);
+                    if (CodePacket::lfpPlace(c) == b)
+                        lfp[lfpRow * channels + c] = static_cast<int16_t>(p->lfp[c] - 512);
+                }
+                sync[row] = p->synchronization[b];
+                trigger[row] = p->startTrigger[b];
+            }
+    }
+};
 
 std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::size_t count) {
     return std::vector<bool>(chain.begin() + from, chain.begin() + from + count);
 }
 
-constexpr unsigned int packets = 500;
-constexpr unsigned int channels = 384;
-constexpr std::size_t packetBytes = 12 * 612;
-constexpr double voltsPerCode = 1.2 / 1023;
-
 } // namespace
 
 // A probe of type 2 at another loopback address configured from the options,
-// recorded, played, exported and drawn; the export must hold exactly what the
-// facade decodes.
-TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
+// recorded, played, exported with a geometry and drawn.
+TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
     options.address = "127.0.0.2";
@@ -99,7 +185,8 @@ TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     EXPECT_NE(play.out.find("500 packets"), std::string::npos);
     EXPECT_NE(play.out.find("\n    383       767 "), std::string::npos); // channel, electrode
 
-    ASSERT_EQ(tool(dir, "export rec.bin out").status, 0);
+    writeGeometry("geometry.json", electrodesOfType2);
+    ASSERT_EQ(tool(dir, "export rec.bin out --geometry geometry.json").status, 0);
     const json meta = readJson("out/recording.json");
     EXPECT_EQ(meta["channel_count"], channels);
     EXPECT_EQ(meta["ap"]["sample_rate_hz"], 30000.0);
@@ -107,31 +194,11 @@ TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     // Gain code 3 is an amplifier gain of 500.
     EXPECT_NEAR(meta["ap"]["microvolts_per_bit"].get<double>(), voltsPerCode / 500 * 1e6, 1e-6);
     EXPECT_EQ(meta["channel_to_electrode"][5], 389);
-    const json probe = readJson("out/probe.json");
-    EXPECT_EQ(probe["specification"], "probeinterface");
-    EXPECT_EQ(probe["probes"][0]["device_channel_indices"].size(), channels);
-    EXPECT_EQ(probe["probes"][0]["contact_positions"][5][1], 389);
-
-    const std::vector<int16_t> ap = readInt16("out/ap.bin");
-    const std::vector<int16_t> lfp = readInt16("out/lfp.bin");
-    ASSERT_EQ(ap.size(), std::size_t(packets) * 12 * channels);
-    ASSERT_EQ(lfp.size(), std::size_t(packets) * channels);
-    Tolmaren_basestation_api api;
-    ASSERT_EQ(api.tolmaren_open(std::string("rec.bin")), 0u);
-    api.tolmaren_datamode(true);
-    const float scale = api.tolmaren_getScaleFactorToVoltage();
-    auto packet = std::make_unique<ElectrodePacket>();
-    std::size_t mismatches = 0;
-    for (unsigned int p = 0; p < packets; ++p) {
-        ASSERT_EQ(api.tolmaren_readElectrodeData(*packet), 0u);
-        for (unsigned int c = 0; c < channels; ++c) {
-            mismatches += lfp[p * channels + c] != std::lround(packet->lfpData[c] / scale) - 512;
-            for (unsigned int b = 0; b < 12; ++b)
-                mismatches += ap[(p * 12 + b) * channels + c] !=
-                              std::lround(packet->apData[b][c] / scale) - 512;
-        }
-    }
-    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(meta["probe_geometry"], "geometry.json");
+    const json probe = readJson("out/probe.json")["probes"][0];
+    EXPECT_EQ(probe["device_channel_indices"].size(), channels);
+    EXPECT_EQ(probe["contact_positions"][5], json({16, 20 * 194})); // electrode 389
+    EXPECT_EQ(probe["contact_shape_params"][5], json({{"width", 12}}));
 
     ASSERT_EQ(tool(dir, "plot rec.bin pic.png").status, 0);
     const std::string png = dir.readFile("pic.png");
@@ -155,12 +222,22 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
         {"record out.bin --seconds 1 --ap-gain 9", 2, "--ap-gain"},
         {"play missing.bin", 1, "cannot open missing.bin"},
         {"export zeros.bin outdir", 1, "zeros.bin holds no valid block"},
+        {"play random.bin", 1, "random.bin holds no valid block"},
+        {"plot random.bin pic.png", 1, "random.bin holds no valid block"},
+        {"export empty.bin outdir", 1, "empty.bin holds no data"},
+        {"export zeros.bin outdir --geometry short.json", 1,
+         "geometry short.json: probes[0] has 383 contacts, probe type 0 has 384 electrodes"},
         {"export bad.bin outdir", 1, "bad.bin.json is not a recording sidecar"},
         {"record out.bin --packets 9 --sim --eeprom-error", 1, "probe identity"},
         {"record no/such/dir/out.bin --packets 9 --sim --fast-data", 1, "cannot write"},
     };
     ScopedWorkDir dir;
     std::ofstream("zeros.bin", std::ios::binary) << std::string(packetBytes, '\0');
+    std::string random(3 * packetBytes + 100, '\0');
+    std::generate(random.begin(), random.end(), std::mt19937(7));
+    std::ofstream("random.bin", std::ios::binary) << random;
+    std::ofstream("empty.bin");
+    writeGeometry("short.json", 383);
     std::ofstream("bad.bin", std::ios::binary) << std::string(packetBytes, '\0');
     std::ofstream("bad.bin.json") << R"({"format": "tolmaren recording sidecar"})";
     for (const Case& c : cases) {
@@ -174,13 +251,74 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
             EXPECT_EQ(failure.rfind("tolmaren ", 0), 0u) << run.err;
         }
         EXPECT_FALSE(fs::exists("out.bin") || fs::exists("out.bin.json") ||
-                     fs::exists("outdir/ap.bin"))
+                     fs::exists("outdir/ap.bin") || fs::exists("pic.png"))
             << c.arguments;
         for (const auto& entry : fs::recursive_directory_iterator("."))
             EXPECT_NE(entry.path().extension(), ".part") << c.arguments;
     }
     EXPECT_NE(tool(dir, "-v info --sim --no-reply").err.find("TcpConnectionLink"),
               std::string::npos);
+}
+
+// Recordings damaged as links damage them: the export keeps one AP row per
+// block counter of each segment, with the samples the reader decodes where
+// blocks arrived and 0 in the gaps it lists; a file cut short is read to its
+// last whole block with one warning from each command.
+TEST(Tool, ExportKeepsTheTimelineOfADamagedRecording) {
+    enum class Edit { None, CutShort, Joined };
+    struct Case {
+        const char* name;
+        const char* faults;
+        Edit edit;
+        json gaps;
+    };
+    const Case cases[] = {
+        {"intact", "", Edit::None, json::array()},
+        // Longer than a write of AP rows: a hole in the file.
+        {"drop", "--drop-at 1000 --drop-count 500", Edit::None, {{1000, 500}}},
+        {"splice", "--splice-at 2005", Edit::None, {{2005, 12}}},
+        {"corrupt marker", "--corrupt-at 3000", Edit::None, {{3000, 1}}},
+        {"cut short", "", Edit::CutShort, json::array()},
+        {"two recordings joined", "", Edit::Joined, json::array()},
+    };
+    ScopedWorkDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun record = tool(dir, std::string("record rec.bin --packets 300 --sim "
+                                                     "--fast-data ") +
+                                             c.faults);
+        ASSERT_EQ(record.status, 0) << record.err;
+        const std::string recording = dir.readFile("rec.bin");
+        fs::remove("rec.bin.json");
+        if (c.edit == Edit::CutShort)
+            std::ofstream("rec.bin", std::ios::binary)
+                << recording.substr(0, recording.size() - 100);
+        if (c.edit == Edit::Joined)
+            std::ofstream("rec.bin", std::ios::binary) << recording << recording;
+
+        const ToolRun exported = tool(dir, "export rec.bin out");
+        ASSERT_EQ(exported.status, 0) << exported.err;
+        const json timeline = readJson("out/recording.json")["timeline"];
+        EXPECT_EQ(timeline["gaps"], c.gaps);
+        const ExpectedExport expected("rec.bin");
+        json segments = json::array();
+        for (const json& s : timeline["segments"])
+            segments.push_back({s["ap_first_row"], s["ap_rows"]});
+        EXPECT_EQ(segments, expected.segments);
+        EXPECT_EQ(segments.size(), c.edit == Edit::Joined ? 2u : 1u);
+        EXPECT_TRUE(readArray<int16_t>("out/ap.bin") == expected.ap);
+        EXPECT_TRUE(readArray<int16_t>("out/lfp.bin") == expected.lfp);
+        EXPECT_TRUE(readArray<uint16_t>("out/sync.bin") == expected.sync);
+        EXPECT_TRUE(readArray<uint8_t>("out/start_trigger.bin") == expected.trigger);
+
+        const std::string leftover = "512 bytes after its last whole block are left over";
+        const std::size_t warnings = c.edit == Edit::CutShort ? 1 : 0;
+        EXPECT_EQ(occurrences(exported.err, leftover), warnings) << exported.err;
+        if (c.edit != Edit::CutShort) continue;
+        EXPECT_EQ(expected.sync.size(), 300u * 12 - 1); // the last block is gone
+        for (const char* command : {"play rec.bin", "plot rec.bin pic.png"})
+            EXPECT_EQ(occurrences(tool(dir, command).err, leftover), warnings) << command;
+    }
 }
 
 // The identity written with eeprom write-id is the one the next open reads.
