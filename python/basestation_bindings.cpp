@@ -292,7 +292,10 @@ void bindReading(py::class_<Basestation>& c) {
          "of NumPy arrays: samples in volts at the ADC input, or ADC codes when raw. Blocks that "
          "fail their checks are left out and counted; a packet missing blocks comes with those "
          "that arrived. One reader follows the stream from the first read to the close, so "
-         "gaps between two reads count too. A failure raises tolmaren.Error whose `data` holds "
+         "gaps between two reads count too. After a call that changed the settings the read "
+         "begins with a datapath reset (about a second), so that its first sample already has "
+         "them: the basestation and the links still hold data of the settings before. "
+         "A failure raises tolmaren.Error whose `data` holds "
          "what was read before it; at the end of a played-back recording the Data holds fewer "
          "packets and `ended` is True. The library reads without the GIL; Ctrl-C stops with "
          "KeyboardInterrupt.")
