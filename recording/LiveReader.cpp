@@ -1,5 +1,6 @@
 #include "recording/LiveReader.h"
 
+#include "link/FileDescriptor.h"
 #include "recording/StatusError.h"
 #include "recording/StatusWords.h"
 #include "recording/ToolError.h"
@@ -25,7 +26,17 @@ void LiveReader::restart() {
 }
 
 const CodePacket* LiveReader::poll() {
-    if (const CodePacket* packet = decoder_.next()) return packet;
+    const CodePacket* packet = nullptr;
+    try {
+        packet = decoder_.next();
+    } catch (const morvek::FileDescriptor::ReadError&) {
+        // The link failed in a refill, which keeps what it received up to the
+        // failure: that is read first, and the next failure is final.
+        if (linkLost_) throw;
+        linkLost_ = true;
+        return poll();
+    }
+    if (packet != nullptr) return packet;
     if (decoder_.rejectedInARow() >= StreamDecoder::rejectLimit)
         throw ToolError("the data stream is lost: " + std::to_string(decoder_.rejectedInARow()) +
                         " blocks in a row failed their checks");

@@ -24,7 +24,8 @@ public:
     // The next packet, valid until the next call; null at the end of a
     // played-back recording. Throws StatusError when no data came within the
     // library's 1-s time-out, ToolError when a second's worth of blocks in a
-    // row failed their checks.
+    // row failed their checks, morvek::FileDescriptor::ReadError once the
+    // connection is lost and every byte received before was read.
     const CodePacket* next();
     // As next(), but null also when no data came within the 1-s time-out,
     // for a reader that waits longer.
@@ -43,6 +44,7 @@ private:
     Tolmaren_basestation_api& api_;
     StreamDecoder& decoder_;
     StreamCounts start_;
+    bool linkLost_ = false;
 };
 
 } // namespace tolmaren_recording

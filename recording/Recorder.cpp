@@ -155,23 +155,14 @@ const CodePacket* Recorder::readPacket() {
             stop(End::LinkLost, "the played-back recording ended");
             return nullptr;
         }
-        if (!linkFailure_.empty()) {
-            linkLost(linkFailure_);
-            return nullptr;
-        }
         keepUp(now, true);
         if (now - lastData_ >= std::chrono::duration<double>(options_.stallTimeoutSeconds))
             stop(End::Stalled, "no data arrived for " + secondsText(options_.stallTimeoutSeconds) +
                                    " s (the stall time-out)");
     } catch (const WriteError& e) {
         writeFailed(e);
-    } catch (const morvek::FileDescriptor::Exception& e) {
-        // The link keeps what it received before it failed: that is read
-        // first, until the link fails again.
-        if (linkFailure_.empty())
-            linkFailure_ = std::string("the data connection failed (") + e.what() + ")";
-        else
-            linkLost(linkFailure_);
+    } catch (const morvek::FileDescriptor::Exception& e) { // after all it had received
+        linkLost(std::string("the data connection failed (") + e.what() + ")");
     } catch (const ToolError& e) { // nothing but damage came for a second
         linkLost(e.what());
     }
@@ -265,8 +256,7 @@ void Recorder::writeFailed(const WriteError& error) {
     stop(error.full() ? End::DiskFull : End::Failed, error.what());
 }
 
-void Recorder::linkLost(std::string detail) {
-    linkFailure_.clear();
+void Recorder::linkLost(const std::string& detail) {
     if (!state_) {
         stop(End::LinkLost, detail);
         return;

@@ -105,7 +105,7 @@ private:
     void endSegment(RecordingInfo::End end, std::string detail);
     void stop(RecordingInfo::End end, const std::string& detail);
     void writeFailed(const WriteError& error);
-    void linkLost(std::string detail);
+    void linkLost(const std::string& detail);
     void reconnect();
     void writeSidecar(Segment& segment);
     void restoreSource();
@@ -132,7 +132,6 @@ private:
     uint64_t earlierBytes_ = 0;
     Clock::time_point lastData_;
     Clock::time_point nextSync_;
-    std::string linkFailure_; // the link failed: what it still holds is read first
     std::optional<Clock::time_point> reconnectUntil_;
     std::string lostDetail_;
     bool ended_ = false;
