@@ -30,9 +30,11 @@ class WriteError;
 // - the recorder writes the file itself, forces it to the disk every two
 //   seconds, and the file holds exactly the bytes the decoder read, so its
 //   counts are the ones `tolmaren play` finds in it;
-// - a stall longer than the stall time-out, a lost link, a full disk or any
-//   other failure ends the recording: the file stays, and its sidecar says
-//   why it ended, as it does for a stop on request.
+// - a stall longer than the stall time-out, a lost link (after what the link
+//   had received), a full disk (at the first write that falls short, the file
+//   cut back to the last point its counts account for) or any other failure
+//   ends the recording: the file stays, and its sidecar says why it ended,
+//   as it does for a stop on request.
 // With `reconnect`, a lost link is opened again (ProbeState) and the
 // recording goes on as a new segment in a new file of its set: OUT, then
 // OUT's name with -2, -3, ... before its extension, each with its sidecar;

@@ -57,7 +57,7 @@ struct RecordingInfo {
     // A recording that went on after its link was reopened is a set of
     // files, one per segment (1 for the first), all in one directory.
     unsigned int segment = 1;
-    std::vector<std::string> segmentFiles; // the set's file names as known; empty: one file
+    std::vector<std::string> segmentFiles; // the set's file names when last written
 
     // "in progress", "completed", "stopped", "link lost", "stalled", "disk
     // full", "failed".
