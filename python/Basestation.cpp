@@ -4,12 +4,15 @@
 
 #include "Interruptible.h"
 #include "link/FileDescriptor.h"
+#include "recording/FreeSpace.h"
 #include "recording/ProbeSnapshot.h"
-#include "recording/Recorder.h"
+#include "recording/RecordingReader.h"
 #include "recording/Sidecar.h"
 #include "recording/StatusError.h"
 
 namespace py = pybind11;
+using tolmaren_recording::Recorder;
+using tolmaren_recording::RecordingInfo;
 using tolmaren_recording::StatusError;
 using tolmaren_recording::StatusWords;
 
@@ -74,6 +77,7 @@ std::pair<PacketArrays, std::exception_ptr> Basestation::read(std::size_t packet
     if (!api_->tolmaren_isConnected()) StatusWords::check("tolmaren_readElectrodeData", 1);
     if (!api_->tolmaren_getDatamode()) StatusWords::check("tolmaren_readElectrodeData", 2);
     if (!reader_) reader_.emplace(*api_);
+    if (settingsChanged_.exchange(false)) reader_->restart();
     const StreamCounts before = reader_->counts();
     try {
         Interruptible::run(packets, packetsPerPiece, [&](std::size_t) {
@@ -114,25 +118,60 @@ AdcArrays Basestation::readAdc(std::size_t packets, bool raw) {
     return arrays;
 }
 
-std::string Basestation::record(const std::string& path, uint64_t packets) {
+Recorder::Summary Basestation::record(const std::string& path, uint64_t packets,
+                                      const Recorder::Options& options) {
     const auto lock = claim();
-    std::optional<tolmaren_recording::Recorder> recorder;
+    // The recorder starts the stream anew; reads after it begin afresh.
+    reader_.reset();
+    settingsChanged_ = false;
+    RecordingInfo settings;
+    std::string space;
     {
         py::gil_scoped_release release;
-        recorder.emplace(*api_, path, tolmaren_recording::ProbeSnapshot::take(*api_));
+        settings = tolmaren_recording::ProbeSnapshot::take(*api_);
+        space = tolmaren_recording::FreeSpace::warning(
+            path, packets * tolmaren_recording::RecordingReader::packetBytes,
+            static_cast<double>(packets) / RecordingInfo::lfpSampleRateHz);
     }
+    if (!space.empty()) py::module_::import("warnings").attr("warn")(space);
+    std::optional<Recorder> recorder;
+    {
+        py::gil_scoped_release release;
+        recorder.emplace(*api_, path, std::move(settings), options);
+    }
+    const auto recorded = [&recorder] {
+        const StreamCounts counts = recorder->counts();
+        return counts.packets + counts.packetsAbandoned;
+    };
     try {
-        Interruptible::run(packets, packetsPerPiece,
-                           [&](std::size_t) { return recorder->readPacket() != nullptr; });
+        // Signals are looked at after every piece and at every pause of the
+        // stream, which returns no packet within a second.
+        for (bool going = true; going;) {
+            {
+                py::gil_scoped_release release;
+                for (std::size_t n = 0; going && n < packetsPerPiece; ++n) {
+                    const bool paused = recorder->readPacket() == nullptr;
+                    going = !recorder->ended() && recorded() < packets;
+                    if (paused) break;
+                }
+            }
+            if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        }
     } catch (const py::error_already_set&) {
         {
             py::gil_scoped_release release;
-            recorder->finish(true);
+            recorder->finish(RecordingInfo::End::Stopped, "on request (KeyboardInterrupt)");
+        }
+        throw;
+    } catch (const std::exception& e) {
+        {
+            py::gil_scoped_release release;
+            recorder->finish(RecordingInfo::End::Failed, e.what());
         }
         throw;
     }
     py::gil_scoped_release release;
-    return tolmaren_recording::Sidecar::toJson(recorder->finish(false));
+    return recorder->finish(RecordingInfo::End::Completed);
 }
 
 std::string Basestation::settings() {
@@ -145,6 +184,7 @@ std::vector<tolmaren_tools::SelfTests::Outcome>
 Basestation::selfTests(const std::vector<unsigned int>& tests,
                        const tolmaren_tools::SelfTests::Settings& settings) {
     const auto lock = claim();
+    changed(); // the tests leave the probe and the stream as they need them
     std::vector<tolmaren_tools::SelfTests::Outcome> outcomes;
     Interruptible::run(tests.size(), 1, [&](std::size_t i) {
         for (auto& outcome : tolmaren_tools::SelfTests::run(*api_, tests[i], settings))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "PacketArrays.h"
 #include "api/Tolmaren_basestation_api.h"
 #include "recording/LiveReader.h"
+#include "recording/Recorder.h"
 #include "recording/StatusWords.h"
 #include "tolmaren_tools/SelfTests.h"
 
@@ -48,15 +50,28 @@ public:
         tolmaren_recording::StatusWords::check(operation, call(std::forward<F>(f)));
     }
 
+    // f(api) as check(), for a call that changes the probe's settings.
+    template <typename F> void configure(const char* operation, F&& f) {
+        const unsigned int code = call(std::forward<F>(f));
+        changed();
+        tolmaren_recording::StatusWords::check(operation, code);
+    }
+    // The probe's settings changed: the next read starts the stream anew, so
+    // that it holds only data converted with them (LiveReader::restart).
+    void changed() { settingsChanged_ = true; }
+
     // Up to `packets` packets, through the one reader this Basestation keeps
-    // while open, so that its counts follow the stream across calls. What was
-    // read before a failure comes back with the failure.
+    // while open, so that its counts follow the stream across calls (and
+    // across the restarts after a change of the settings). What was read
+    // before a failure comes back with the failure.
     std::pair<PacketArrays, std::exception_ptr> read(std::size_t packets, bool raw);
     AdcArrays readAdc(std::size_t packets, bool raw);
     // Records `packets` packets to `path` with its sidecar, as `tolmaren
-    // record` does, and returns the sidecar's JSON. Ctrl-C ends the
-    // recording early and keeps it, then goes on as KeyboardInterrupt.
-    std::string record(const std::string& path, uint64_t packets);
+    // record` does, and returns the summary. Ctrl-C ends the recording early
+    // and keeps it, then goes on as KeyboardInterrupt. The reads after it
+    // start a new reader.
+    tolmaren_recording::Recorder::Summary record(const std::string& path, uint64_t packets,
+                                                 const tolmaren_recording::Recorder::Options&);
     // The probe's settings as a sidecar holds them.
     std::string settings();
     std::vector<tolmaren_tools::SelfTests::Outcome>
@@ -71,4 +86,5 @@ private:
     std::mutex mutex_;
     std::unique_ptr<Tolmaren_basestation_api> api_;
     std::optional<tolmaren_recording::LiveReader> reader_; // from the first read to the close
+    std::atomic<bool> settingsChanged_{false};
 };

@@ -8,11 +8,16 @@
 #include "Bindings.h"
 #include "PythonJson.h"
 #include "recording/RecordingInfo.h"
+#include "recording/SettingLimits.h"
+#include "recording/Sidecar.h"
+#include "recording/ToolError.h"
 #include "tolmaren_tools/BankSelection.h"
 #include "tolmaren_tools/EepromImage.h"
 
 namespace py = pybind11;
 using Api = Tolmaren_basestation_api;
+using tolmaren_recording::RecordingInfo;
+using tolmaren_recording::SettingLimits;
 using tolmaren_tools::SelfTests;
 
 namespace {
@@ -28,8 +33,7 @@ uint64_t packetsToRecord(std::optional<double> seconds, std::optional<uint64_t> 
     if (seconds && !(*seconds > 0)) throw py::value_error("seconds must be positive");
     const uint64_t count =
         packets ? *packets
-                : static_cast<uint64_t>(
-                      std::llround(*seconds * tolmaren_recording::RecordingInfo::lfpSampleRateHz));
+                : static_cast<uint64_t>(std::llround(*seconds * RecordingInfo::lfpSampleRateHz));
     if (count == 0) throw py::value_error("nothing to record: at least one packet (1/2500 s)");
     return count;
 }
@@ -161,8 +165,10 @@ void bindConfiguration(py::class_<Basestation>& c) {
     c.def(
          "set_gain",
          [](Basestation& b, int channel, int ap, int lfp, bool write) {
-             b.check("tolmaren_setGain",
-                     [&](Api& a) { return a.tolmaren_setGain(channel, ap, lfp, write); });
+             SettingLimits::require(SettingLimits::gainCode(ap));
+             SettingLimits::require(SettingLimits::gainCode(lfp));
+             b.configure("tolmaren_setGain",
+                         [&](Api& a) { return a.tolmaren_setGain(channel, ap, lfp, write); });
          },
          py::arg("channel"), py::arg("ap_gain"), py::arg("lfp_gain"), py::arg("write") = true,
          "Sets one channel's AP and LFP gain codes (0 to 7; code 0 is a gain of 50, 3 of 500). "
@@ -170,22 +176,25 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "set_all_ap_gains",
             [](Basestation& b, int code) {
-                b.check("tolmaren_writeAllAPGains",
-                        [&](Api& a) { return a.tolmaren_writeAllAPGains(code); });
+                SettingLimits::require(SettingLimits::gainCode(code));
+                b.configure("tolmaren_writeAllAPGains",
+                            [&](Api& a) { return a.tolmaren_writeAllAPGains(code); });
             },
             py::arg("code"), "Sets every channel's AP gain code and writes the base chain.")
         .def(
             "set_all_lfp_gains",
             [](Basestation& b, int code) {
-                b.check("tolmaren_writeAllLFPGains",
-                        [&](Api& a) { return a.tolmaren_writeAllLFPGains(code); });
+                SettingLimits::require(SettingLimits::gainCode(code));
+                b.configure("tolmaren_writeAllLFPGains",
+                            [&](Api& a) { return a.tolmaren_writeAllLFPGains(code); });
             },
             py::arg("code"), "Sets every channel's LFP gain code and writes the base chain.")
         .def(
             "select_electrode",
             [](Basestation& b, int channel, int bank, bool write) {
-                b.check("tolmaren_selectElectrode",
-                        [&](Api& a) { return a.tolmaren_selectElectrode(channel, bank, write); });
+                b.configure("tolmaren_selectElectrode", [&](Api& a) {
+                    return a.tolmaren_selectElectrode(channel, bank, write);
+                });
             },
             py::arg("channel"), py::arg("bank"), py::arg("write") = true,
             "Connects a channel to its electrode in a bank (0 to 3 as far as the shank "
@@ -193,10 +202,14 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "select_bank",
             [](Basestation& b, int bank) -> std::optional<std::string> {
+                using tolmaren_tools::BankSelection;
                 const std::string note =
-                    b.call([&](Api& a) { return tolmaren_tools::BankSelection::apply(a, bank); });
-                b.check("tolmaren_writeShankRegister",
-                        [](Api& a) { return a.tolmaren_writeShankRegister(true); });
+                    b.call([&](Api& a) { return BankSelection::apply(a, bank); });
+                b.configure("tolmaren_writeShankRegister", [](Api& a) {
+                    return BankSelection::hasShank(a.tolmaren_getOption())
+                               ? a.tolmaren_writeShankRegister(true)
+                               : 0u;
+                });
                 if (note.empty()) return std::nullopt;
                 return note;
             },
@@ -207,8 +220,9 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "set_reference",
             [](Basestation& b, int channel, int index, bool write) {
-                b.check("tolmaren_setReference",
-                        [&](Api& a) { return a.tolmaren_setReference(channel, index, write); });
+                SettingLimits::require(SettingLimits::reference(index));
+                b.configure("tolmaren_setReference",
+                            [&](Api& a) { return a.tolmaren_setReference(channel, index, write); });
             },
             py::arg("channel"), py::arg("index"), py::arg("write") = true,
             "Sets one channel's reference (0 external, 1 tip, 2 and up the internal "
@@ -216,7 +230,8 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "set_all_references",
             [](Basestation& b, int index) {
-                b.check("tolmaren_writeAllReferences", [&](Api& a) {
+                SettingLimits::require(SettingLimits::reference(index));
+                b.configure("tolmaren_writeAllReferences", [&](Api& a) {
                     return a.tolmaren_writeAllReferences(static_cast<unsigned char>(index));
                 });
             },
@@ -224,23 +239,24 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "set_standby",
             [](Basestation& b, int channel, bool standby, bool write) {
-                b.check("tolmaren_setStdb",
-                        [&](Api& a) { return a.tolmaren_setStdb(channel, standby, write); });
+                b.configure("tolmaren_setStdb",
+                            [&](Api& a) { return a.tolmaren_setStdb(channel, standby, write); });
             },
             py::arg("channel"), py::arg("standby"), py::arg("write") = true,
             "Puts one channel into standby (True) or out of it.")
         .def(
             "set_all_standby",
             [](Basestation& b, bool standby) {
-                b.check("tolmaren_writeAllStandby",
-                        [&](Api& a) { return a.tolmaren_writeAllStandby(standby); });
+                b.configure("tolmaren_writeAllStandby",
+                            [&](Api& a) { return a.tolmaren_writeAllStandby(standby); });
             },
             py::arg("standby"), "Puts every channel into standby or out of it.")
         .def(
             "set_filter",
             [](Basestation& b, int setting) {
-                b.check("tolmaren_setFilter",
-                        [&](Api& a) { return a.tolmaren_setFilter(setting); });
+                SettingLimits::require(SettingLimits::filter(setting));
+                b.configure("tolmaren_setFilter",
+                            [&](Api& a) { return a.tolmaren_setFilter(setting); });
             },
             py::arg("setting"),
             "Sets the high-pass filter (the ASIC's BwHp setting: 0, 1 or 3) and writes the base "
@@ -248,8 +264,8 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "write_base_chain",
             [](Basestation& b, bool verify) {
-                b.check("tolmaren_writeBaseRegister",
-                        [&](Api& a) { return a.tolmaren_writeBaseRegister(verify); });
+                b.configure("tolmaren_writeBaseRegister",
+                            [&](Api& a) { return a.tolmaren_writeBaseRegister(verify); });
             },
             py::arg("verify") = true,
             "Writes the base chain (gains, references, standby, filter) to the probe, reading it "
@@ -257,8 +273,8 @@ void bindConfiguration(py::class_<Basestation>& c) {
         .def(
             "write_shank_chain",
             [](Basestation& b, bool verify) {
-                b.check("tolmaren_writeShankRegister",
-                        [&](Api& a) { return a.tolmaren_writeShankRegister(verify); });
+                b.configure("tolmaren_writeShankRegister",
+                            [&](Api& a) { return a.tolmaren_writeShankRegister(verify); });
             },
             py::arg("verify") = true, "Writes the shank chain (the electrodes) to the probe.");
 }
@@ -276,7 +292,10 @@ void bindReading(py::class_<Basestation>& c) {
          "of NumPy arrays: samples in volts at the ADC input, or ADC codes when raw. Blocks that "
          "fail their checks are left out and counted; a packet missing blocks comes with those "
          "that arrived. One reader follows the stream from the first read to the close, so "
-         "gaps between two reads count too. A failure raises tolmaren.Error whose `data` holds "
+         "gaps between two reads count too. After a call that changed the settings the read "
+         "begins with a datapath reset (about a second), so that its first sample already has "
+         "them: the basestation and the links still hold data of the settings before. "
+         "A failure raises tolmaren.Error whose `data` holds "
          "what was read before it; at the end of a played-back recording the Data holds fewer "
          "packets and `ended` is True. The library reads without the GIL; Ctrl-C stops with "
          "KeyboardInterrupt.")
@@ -286,14 +305,41 @@ void bindReading(py::class_<Basestation>& c) {
         .def(
             "record",
             [](Basestation& b, const std::string& path, std::optional<double> seconds,
-               std::optional<uint64_t> packets) {
-                return PythonJson::parse(b.record(path, packetsToRecord(seconds, packets)));
+               std::optional<uint64_t> packets, bool force, double stallTimeout, bool reconnect,
+               bool noElectrodesOk) {
+                if (!(stallTimeout >= 1)) throw py::value_error("stall_timeout is at least 1 s");
+                tolmaren_recording::Recorder::Options options;
+                options.replace = force;
+                options.stallTimeoutSeconds = stallTimeout;
+                options.reconnect = reconnect;
+                options.allowNoElectrodes = noElectrodesOk;
+                const auto summary = b.record(path, packetsToRecord(seconds, packets), options);
+                py::object sidecar =
+                    PythonJson::parse(tolmaren_recording::Sidecar::toJson(summary.first));
+                if (summary.ended != RecordingInfo::End::Completed)
+                    raiseWith(std::make_exception_ptr(tolmaren_recording::ToolError(
+                                  std::string("the recording ended early (") +
+                                  RecordingInfo::endName(summary.ended) + ": " + summary.endDetail +
+                                  "); " + path + " and its sidecar keep what was recorded")),
+                              sidecar);
+                return sidecar;
             },
             py::arg("path"), py::arg("seconds") = py::none(), py::arg("packets") = py::none(),
+            py::arg("force") = false, py::arg("stall_timeout") = 10.0, py::arg("reconnect") = false,
+            py::arg("no_electrodes_ok") = false,
             "Records the raw stream to `path` for `seconds` (or `packets`, 2500 a second) while "
-            "decoding it, and writes the sidecar path + '.json', as `tolmaren record` does. "
-            "Returns the sidecar as a dict. Files appear only when complete; Ctrl-C ends the "
-            "recording early, keeps it (marked interrupted) and raises KeyboardInterrupt.");
+            "decoding it, with the sidecar path + '.json', as `tolmaren record` does, and returns "
+            "the sidecar as a dict. The recording begins with a datapath reset, so that every "
+            "sample in it was converted with the settings the sidecar gives. An existing file is "
+            "refused unless `force`; a recording in which no channel records an electrode is "
+            "refused unless `no_electrodes_ok`. The sidecar is written before the first byte of "
+            "data, and whatever ends the recording, the file and the sidecar stay and the "
+            "sidecar's recorded.ended says why: a pause of the stream is waited out for "
+            "`stall_timeout` seconds; a lost link ends it, or with `reconnect` is opened again "
+            "and the recording goes on in path-2, path-3, ... (the name before the extension), "
+            "listed in recorded.segment_files; a full disk ends it at once. An early end "
+            "raises tolmaren.Error whose `data` is the sidecar; Ctrl-C ends the recording, "
+            "keeps it (ended 'stopped') and raises KeyboardInterrupt.");
 }
 
 void bindSelfTests(py::module_& module, py::class_<Basestation>& c) {

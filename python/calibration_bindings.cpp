@@ -56,6 +56,7 @@ void bindCalibrations(py::class_<Basestation>& c) {
     c.def(
          "calibrate_adc",
          [](Basestation& b, const std::string& dir) {
+             b.changed();
              return adcSettings(b.call([&](Api& a) { return Calibrations::adc(a, dir, nullptr); }));
          },
          py::arg("output_dir") = ".",
@@ -73,6 +74,7 @@ void bindCalibrations(py::class_<Basestation>& c) {
                 if (fromEeprom)
                     loadFromEeprom(b, "tolmaren_readADCCalibration",
                                    &Api::tolmaren_readADCCalibration);
+                b.changed();
                 return array(b.call([&](Api& a) { return Calibrations::gain(a, dir, nullptr); }));
             },
             py::arg("output_dir") = ".", py::arg("from_eeprom") = false,
@@ -87,6 +89,7 @@ void bindCalibrations(py::class_<Basestation>& c) {
                 if (fromEeprom)
                     loadFromEeprom(b, "tolmaren_readGainCorrection",
                                    &Api::tolmaren_readGainCorrection);
+                b.changed();
                 return array(
                     b.call([&](Api& a) { return Calibrations::impedance(a, dir, nullptr); }));
             },
@@ -113,15 +116,15 @@ void bindCalibrations(py::class_<Basestation>& c) {
         .def(
             "apply_adc_calibration_from_eeprom",
             [](Basestation& b) {
-                b.check("tolmaren_applyAdcCalibrationFromEeprom",
-                        [](Api& a) { return a.tolmaren_applyAdcCalibrationFromEeprom(); });
+                b.configure("tolmaren_applyAdcCalibrationFromEeprom",
+                            [](Api& a) { return a.tolmaren_applyAdcCalibrationFromEeprom(); });
             },
             "Reads the ADC calibration stored in the EEPROM and writes it to the probe.")
         .def(
             "apply_gain_corrections_from_eeprom",
             [](Basestation& b) {
-                b.check("tolmaren_applyGainCalibrationFromEeprom",
-                        [](Api& a) { return a.tolmaren_applyGainCalibrationFromEeprom(); });
+                b.configure("tolmaren_applyGainCalibrationFromEeprom",
+                            [](Api& a) { return a.tolmaren_applyGainCalibrationFromEeprom(); });
             },
             "Reads the gain corrections stored in the EEPROM and has the basestation apply them "
             "to the samples.");

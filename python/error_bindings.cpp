@@ -2,6 +2,7 @@
 // exception, with the facade's status code and operation when there is one.
 #include "Bindings.h"
 #include "link/FileDescriptor.h"
+#include "recording/SettingError.h"
 #include "recording/StatusError.h"
 #include "vci/VciInterface.h"
 
@@ -24,6 +25,15 @@ py::object instance(const std::string& message, py::object code, py::object oper
 
 void translate(std::exception_ptr failure) {
     if (!failure) return;
+    // A setting out of its range is a bad argument, as it is a bad command
+    // line for the command-line tool.
+    try {
+        std::rethrow_exception(failure);
+    } catch (const tolmaren_recording::SettingError& e) {
+        PyErr_SetString(PyExc_ValueError, e.what());
+        return;
+    } catch (...) {
+    }
     const py::object error = errorFor(failure);
     PyErr_SetObject(errorType->ptr(), error.ptr());
 }
@@ -58,11 +68,14 @@ void bindErrors(py::module_& module) {
         new py::exception<tolmaren_recording::ToolError>(module, "Error", PyExc_RuntimeError);
     errorType->attr("__doc__") =
         "A failed operation. str() says what failed in the words the command-line tool prints, "
-        "for example 'tolmaren_open failed: the basestation's configuration port (1235) refused "
-        "the connection (code 2)'. `code` is the library's nonzero status code and `operation` "
-        "the library call that returned it; both are None for failures without a status code "
-        "(an unreadable file, a basestation that does not answer properly). `data`: what a read "
-        "decoded before it failed, as a Data object; None for other failures.";
+        "for example 'tolmaren_setGain failed: writing the base chain to the probe failed (code "
+        "4)', from the library's table of its status codes. `code` is the library's nonzero "
+        "status code and `operation` the library call that returned it; both are None for "
+        "failures without a status code (an unreadable file, a basestation that does not "
+        "answer properly, a recording that ended early). `data`: what a read decoded before it "
+        "failed, as a Data object, or the sidecar of a recording that ended early, as a dict; "
+        "None for other failures. A setting out of its range raises ValueError instead, with "
+        "the words the tool prints for it.";
     errorType->attr("code") = py::none();
     errorType->attr("operation") = py::none();
     errorType->attr("data") = py::none();

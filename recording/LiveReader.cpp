@@ -13,13 +13,19 @@ constexpr unsigned int noData = 3; // tolmaren_readElectrodeData's code for a ti
 
 } // namespace
 
-LiveReader::LiveReader(Tolmaren_basestation_api& api) : decoder_(api.tolmaren_getStreamDecoder()) {
+LiveReader::LiveReader(Tolmaren_basestation_api& api)
+    : api_(api), decoder_(api.tolmaren_getStreamDecoder()) {
     decoder_.followBlockCounter(true);
     decoder_.discard();
     start_ = decoder_.counts();
 }
 
-const CodePacket* LiveReader::next() {
+void LiveReader::restart() {
+    // The flush within the reset drops what the decoder holds as well.
+    StatusWords::check("tolmaren_resetDatapath", api_.tolmaren_resetDatapath());
+}
+
+const CodePacket* LiveReader::poll() {
     const CodePacket* packet = nullptr;
     try {
         packet = decoder_.next();
@@ -28,13 +34,18 @@ const CodePacket* LiveReader::next() {
         // failure: that is read first, and the next failure is final.
         if (linkLost_) throw;
         linkLost_ = true;
-        return next();
+        return poll();
     }
     if (packet != nullptr) return packet;
-    if (decoder_.ended()) return nullptr;
     if (decoder_.rejectedInARow() >= StreamDecoder::rejectLimit)
         throw ToolError("the data stream is lost: " + std::to_string(decoder_.rejectedInARow()) +
                         " blocks in a row failed their checks");
+    return nullptr;
+}
+
+const CodePacket* LiveReader::next() {
+    if (const CodePacket* packet = poll()) return packet;
+    if (decoder_.ended()) return nullptr;
     throw StatusError("tolmaren_readElectrodeData", noData,
                       StatusWords::failure("tolmaren_readElectrodeData", noData));
 }

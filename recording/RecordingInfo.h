@@ -38,10 +38,34 @@ struct RecordingInfo {
     std::vector<bool> standby;
     int highPassFilter = 0; // the ASIC's BwHp setting: 0, 1 or 3
 
+    // How a recording ended, in its sidecar's words (endName).
+    enum class End {
+        InProgress, // not finished: the recorder was killed, or the power failed
+        Completed,  // the requested length was recorded
+        Stopped,    // stopped on request (Ctrl-C, SIGTERM, SIGHUP) before that
+        LinkLost,   // the data link closed or failed, or delivered only damage
+        Stalled,    // no data for longer than the stall time-out
+        DiskFull,   // the file could not grow: no space left, quota, size limit
+        Failed,     // any other error (endDetail says which)
+    };
+
     // What the recorder saw.
     StreamCounts counts;
     uint64_t bytes = 0;
-    bool interrupted = false; // stopped by the user before the requested length
+    End ended = End::InProgress;
+    std::string endDetail; // the cause in words; empty when there is nothing to add
+    // A recording that went on after its link was reopened is a set of
+    // files, one per segment (1 for the first), all in one directory.
+    unsigned int segment = 1;
+    std::vector<std::string> segmentFiles; // the set's file names when last written
+
+    // "in progress", "completed", "stopped", "link lost", "stalled", "disk
+    // full", "failed".
+    static const char* endName(End end);
+    // Throws std::invalid_argument for a name endName() does not give.
+    static End endNamed(const std::string& name);
+    // Channels connected to an electrode.
+    unsigned int recordingChannels() const;
 
     // A probe of type 0 as the open leaves it: bank 0, gain code 1, reference
     // 0, no standby, filter 0. Used when a recording has no sidecar.

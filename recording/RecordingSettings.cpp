@@ -8,7 +8,11 @@ RecordingSettings RecordingSettings::load(const RecordingReader& recording, std:
     const std::string& path = recording.path();
     if (recording.leftoverBytes() > 0) notes << recording.leftoverWarning() << "\n";
     if (auto info = Sidecar::read(Sidecar::pathFor(path))) {
-        if (recording.fileBytes() < info->bytes)
+        if (info->ended == RecordingInfo::End::InProgress)
+            notes << "note: " << path << " was never finished (the recorder was killed, or "
+                  << "the power failed): it holds what reached the disk, up to its last whole "
+                  << "block\n";
+        else if (recording.fileBytes() < info->bytes)
             notes << "warning: " << path << " holds " << recording.fileBytes()
                   << " bytes, its sidecar says " << info->bytes << ": a copy cut short\n";
         return {*info, false};

@@ -16,8 +16,9 @@ struct RecordingSettings {
     bool assumed = false;
 
     // Tells `notes`, a line each, what was assumed when there is no sidecar,
-    // and that the recording was cut short: shorter than its sidecar says,
-    // or ending inside a block (it is read up to its last whole block).
+    // and that the recording was cut short: never finished by its recorder,
+    // shorter than its sidecar says, or ending inside a block (it is read up
+    // to its last whole block).
     // Throws ToolError for a malformed sidecar.
     static RecordingSettings load(const RecordingReader& recording, std::ostream& notes);
 };

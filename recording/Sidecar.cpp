@@ -15,9 +15,10 @@ namespace {
 using json = nlohmann::ordered_json;
 
 constexpr const char* formatName = "tolmaren recording sidecar";
-// Version 2 keeps the decoder's counts; version 1 had packets, decode
-// errors and counter gaps, and is still read.
-constexpr int formatVersion = 2;
+// Version 3 says how the recording ended and which files make a recording
+// set; version 2 had the decoder's counts and whether the user stopped it,
+// version 1 packets, decode errors and counter gaps. Both are still read.
+constexpr int formatVersion = 3;
 
 json gainFactors(const std::vector<int>& codes) {
     json factors = json::array();
@@ -86,7 +87,10 @@ std::string Sidecar::toJson(const RecordingInfo& info) {
     json& recorded = document["recorded"];
     StreamCountsText::addTo(recorded, info.counts);
     recorded["bytes"] = info.bytes;
-    recorded["interrupted"] = info.interrupted;
+    recorded["ended"] = RecordingInfo::endName(info.ended);
+    recorded["end_detail"] = orNull(info.endDetail);
+    recorded["segment"] = info.segment;
+    recorded["segment_files"] = info.segmentFiles;
     return JsonText::format(document);
 }
 
@@ -96,7 +100,8 @@ std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
     try {
         const json document = json::parse(in);
         const json& version = document.at("format_version");
-        if (document.at("format") != formatName || (version != 1 && version != formatVersion))
+        if (document.at("format") != formatName || !version.is_number_integer() || version < 1 ||
+            version > formatVersion)
             throw std::invalid_argument("unknown format");
         RecordingInfo info;
         info.probeType = document.at("probe").at("type").get<int>();
@@ -137,7 +142,16 @@ std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
             info.counts = StreamCountsText::from(recorded);
         }
         info.bytes = recorded.at("bytes").get<uint64_t>();
-        info.interrupted = recorded.at("interrupted").get<bool>();
+        if (version < 3) {
+            info.ended = recorded.at("interrupted").get<bool>() ? RecordingInfo::End::Stopped
+                                                                : RecordingInfo::End::Completed;
+        } else {
+            info.ended = RecordingInfo::endNamed(recorded.at("ended").get<std::string>());
+            const json& detail = recorded.at("end_detail");
+            if (!detail.is_null()) info.endDetail = detail.get<std::string>();
+            info.segment = recorded.at("segment").get<unsigned int>();
+            info.segmentFiles = recorded.at("segment_files").get<std::vector<std::string>>();
+        }
         return info;
     } catch (const std::exception& e) {
         throw ToolError(path + " is not a recording sidecar of this tool: " + e.what());

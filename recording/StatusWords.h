@@ -6,14 +6,11 @@
 
 namespace tolmaren_recording {
 
-// The facade's status codes in words, by operation: the codes have no
-// symbolic names, and a user needs to know which step failed.
+// A facade operation's failure as the front ends report it, on the library's
+// table of the status codes in words (StatusText).
 class StatusWords {
 public:
-    // What a nonzero code of the named facade operation (for example
-    // "tolmaren_open") means; "status code N" for codes the table lacks.
-    static std::string meaning(const std::string& operation, unsigned int code);
-    // "<operation> failed: <meaning> (code N)".
+    // "<operation> failed: <StatusText::of(operation, code)> (code N)".
     static std::string failure(const std::string& operation, unsigned int code);
     // Throws StatusError carrying failure() unless code is 0.
     static void check(const std::string& operation, unsigned int code);

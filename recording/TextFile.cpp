@@ -1,16 +1,12 @@
 #include "recording/TextFile.h"
 
-#include <fstream>
-
-#include "recording/ToolError.h"
+#include "recording/OutputFile.h"
 
 namespace tolmaren_recording {
 
 void TextFile::write(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) throw ToolError("cannot write " + path);
+    OutputFile file(path, true);
+    file.append(text.data(), text.size());
 }
 
 } // namespace tolmaren_recording

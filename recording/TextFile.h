@@ -6,7 +6,8 @@ namespace tolmaren_recording {
 
 class TextFile {
 public:
-    // Creates or empties the file and writes the text; throws ToolError.
+    // Creates the file anew (an existing one is replaced) and writes the
+    // text; throws ToolError with the system's reason.
     static void write(const std::string& path, const std::string& text);
 };
 

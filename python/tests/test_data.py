@@ -128,22 +128,69 @@ def test_export_keeps_the_timeline_as_the_tool_does(station, tmp_path, tool):
     assert probe["contact_positions"][5] == [16, 20 * 194]  # electrode 389
 
 
-def test_ctrl_c_keeps_a_complete_recording(station, tmp_path):
+def test_ctrl_c_keeps_the_recording(station, tmp_path):
     path = tmp_path / "long.bin"
-    threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+    threading.Timer(1.5, os.kill, (os.getpid(), signal.SIGINT)).start()
     with pytest.raises(KeyboardInterrupt):
         station.record(str(path), seconds=3600)
     sidecar = json.loads((tmp_path / "long.bin.json").read_text())
-    assert sidecar["recorded"]["interrupted"]
+    assert sidecar["recorded"]["ended"] == "stopped"
     assert path.stat().st_size == sidecar["recorded"]["packets"] * 12 * 612 > 0
-    assert not list(tmp_path.glob("*.part"))
+
+
+def test_record_refuses_what_it_must_not_do_and_keeps_what_ended_early(station, tmp_path):
+    path = tmp_path / "rec.bin"
+    path.write_bytes(b"an earlier recording")
+    with pytest.raises(tolmaren.Error, match="rec.bin exists: pass --force"):
+        station.record(str(path), packets=10)
+    assert path.read_bytes() == b"an earlier recording"
+    station.record(str(path), packets=100, force=True)
+    # A playback ends where its file ends: the copy holds every byte of it.
+    copy = tmp_path / "copy.bin"
+    with tolmaren.Basestation(playback=str(path)) as playback:
+        with pytest.raises(tolmaren.Error, match="played-back recording ended") as ended:
+            playback.record(str(copy), seconds=10)
+    assert ended.value.data["recorded"]["ended"] == "link lost"
+    assert copy.read_bytes() == path.read_bytes()
+
+
+def ap_spread(data):
+    return data.ap.reshape(-1, 12 * 384).astype(float).std(axis=1)
+
+
+# The simulator's signal scales with the gain: from their first sample on,
+# a read and a recording carry the gain set before them, not the data of the
+# old gain that the basestation and the links still held.
+def test_settings_hold_from_the_first_sample(station, tmp_path):
+    station.select_bank(0)
+    station.set_all_ap_gains(1)                       # a gain of 125
+    low = np.median(ap_spread(station.read(200, raw=True)))
+    station.set_all_ap_gains(7)                       # 3000
+    assert ap_spread(station.read(1, raw=True))[0] > 8 * low
+    station.set_all_ap_gains(1)
+    station.read(200)
+    station.set_all_ap_gains(7)
+    sidecar = station.record(str(tmp_path / "rec.bin"), packets=20)
+    assert sidecar["settings"]["channels"]["ap_gain_code"][0] == 7
+    assert ap_spread(tolmaren.read_recording(str(tmp_path / "rec.bin"), raw=True))[0] > 8 * low
 
 
 # Last: the settings stay changed.
-def test_configuration_and_its_errors(station):
-    with pytest.raises(tolmaren.Error) as bad_gain:
-        station.set_gain(0, 9, 0)
-    assert (bad_gain.value.code, bad_gain.value.operation) == (3, "tolmaren_setGain")
+def test_configuration_and_its_errors(station, tool, tmp_path):
+    # Refused alike, in the same words, by the module and the tool.
+    for call, option in ((lambda: station.set_gain(0, 9, 0), "--ap-gain 9"),
+                         (lambda: station.select_bank(99), "--bank 99"),
+                         (lambda: station.set_filter(2), "--filter 2")):
+        with pytest.raises(ValueError) as refused:
+            call()
+        run = subprocess.run([tool, "record", str(tmp_path / "never.bin"), "--packets", "1",
+                              *option.split()], capture_output=True, text=True)
+        assert run.returncode == 2 and str(refused.value) in run.stderr
+    with pytest.raises(ValueError, match="bank 3 holds no electrode of a probe of type 2"):
+        station.select_bank(3)
+    with pytest.raises(tolmaren.Error) as bad_channel:
+        station.set_gain(400, 1, 1)
+    assert (bad_channel.value.code, bad_channel.value.operation) == (2, "tolmaren_setGain")
     for wrong in ({"seconds": 1, "packets": 5}, {"seconds": -1}):
         with pytest.raises(ValueError):
             station.record("never.bin", **wrong)
@@ -155,3 +202,9 @@ def test_configuration_and_its_errors(station):
     settings = station.settings()["settings"]["channels"]
     assert settings["lfp_gain_code"][0] == 2 and settings["reference"][7] == 1
     assert settings["standby"][8] and settings["electrode"][191] == 959 and settings["bank"][192] is None
+    for channel in range(384):
+        station.select_electrode(channel, 255, write=False)
+    station.write_shank_chain()
+    with pytest.raises(tolmaren.Error, match="select_bank"):
+        station.record(str(tmp_path / "none.bin"), packets=5)
+    station.record(str(tmp_path / "none.bin"), packets=5, no_electrodes_ok=True)

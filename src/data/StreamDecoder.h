@@ -39,6 +39,7 @@ public:
     StreamDecoder& operator=(const StreamDecoder&) = delete;
 
     void setSource(BlockSource* source) { source_ = source; }
+    BlockSource* source() const { return source_; }
 
     // Whether counter word 0 counts blocks, modulo 2^24, across the stream:
     // the basestation's counter does, but nothing in the stream's checks says
@@ -85,6 +86,9 @@ public:
     // discard(), and the counts back to zero.
     void reset();
 
+    // True while a packet is in progress or a block is kept: what the source
+    // delivered so far is not yet all accounted for in the counts.
+    bool holding() const { return current_->present != 0 || !kept_.empty(); }
     // True once the source has ended and nothing is left in progress.
     bool ended() const {
         return (source_ == nullptr || source_->ended()) && current_->present == 0;

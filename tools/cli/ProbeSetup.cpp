@@ -1,14 +1,36 @@
 #include "cli/ProbeSetup.h"
 
+#include <charconv>
+
 #include "recording/ProbeLayout.h"
+#include "recording/SettingLimits.h"
 #include "recording/StatusWords.h"
 #include "recording/ToolError.h"
 #include "tolmaren_tools/BankSelection.h"
 
 using tolmaren_recording::ProbeLayout;
+using tolmaren_recording::SettingLimits;
 using tolmaren_recording::StatusWords;
 using tolmaren_recording::ToolError;
 using tolmaren_tools::BankSelection;
+
+namespace {
+
+// A check of SettingLimits as a validator of an integer option; text that is
+// no integer is left to the option's conversion to refuse.
+CLI::Validator within(std::string (*problem)(int), const char* name) {
+    return CLI::Validator(
+        [problem](const std::string& text) {
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto parsed = std::from_chars(text.data(), end, value);
+            if (parsed.ec != std::errc() || parsed.ptr != end) return std::string();
+            return problem(value);
+        },
+        name);
+}
+
+} // namespace
 
 void ProbeSetup::addOptions(CLI::App& command) {
     command.add_option("--base-chain", baseChainFile_, "Base chain CSV file to write first")
@@ -19,18 +41,33 @@ void ProbeSetup::addOptions(CLI::App& command) {
         ->check(CLI::ExistingFile);
     command.add_option("--test-chain", testChainFile_, "Test chain CSV file to write first")
         ->check(CLI::ExistingFile);
-    command.add_option("--ap-gain", apGain_, "AP gain code of every channel (0 to 7)")
-        ->check(CLI::Range(0, 7));
-    command.add_option("--lfp-gain", lfpGain_, "LFP gain code of every channel (0 to 7)")
-        ->check(CLI::Range(0, 7));
-    command.add_option("--reference", reference_, "Reference index of every channel (0 to 10)")
-        ->check(CLI::Range(0, 10));
+    const char* const gains = "0 to 7 for the gains 50, 125, 250, 500, 1000, 1500, 2000, 3000 "
+                              "(the open sets 1)";
+    command
+        .add_option("--ap-gain", apGain_, std::string("AP gain code of every channel: ") + gains)
+        ->check(within(&SettingLimits::gainCode, "CODE"));
+    command
+        .add_option("--lfp-gain", lfpGain_, std::string("LFP gain code of every channel: ") + gains)
+        ->check(within(&SettingLimits::gainCode, "CODE"));
+    command
+        .add_option("--reference", reference_,
+                    "Reference of every channel: 0 external, 1 tip, 2 to 10 the internal "
+                    "references")
+        ->check(within(&SettingLimits::reference, "INDEX"));
     command
         .add_option("--bank", bank_,
-                    "Electrode bank of every channel (0 to 3; probe types 2 and 3)")
-        ->check(CLI::Range(0, 3));
-    command.add_option("--filter", filter_, "High-pass filter setting (0, 1 or 3)")
-        ->check(CLI::IsMember({0, 1, 3}));
+                    "Electrode bank of every channel, 0 to 3: channel c records electrode "
+                    "384 b + c of bank b (276 b + c on type 3); the last bank of a shank reaches "
+                    "only its first channels. Probe types 2 and 3 open with no electrode "
+                    "connected; types 0 and 1 have bank 0 alone")
+        ->check(within(static_cast<std::string (*)(int)>(&SettingLimits::bank), "BANK"));
+    command
+        .add_option("--filter", filter_,
+                    "High-pass filter of the probe's amplifiers, the ASIC's BwHp setting: 0 (as "
+                    "after the open), 1 or 3. Written to the probe as the number and kept in the "
+                    "sidecar; its corner frequencies are the probe's (the simulator does not "
+                    "filter)")
+        ->check(within(&SettingLimits::filter, "SETTING"));
 }
 
 std::vector<std::string> ProbeSetup::apply(Tolmaren_basestation_api& api) const {
@@ -38,8 +75,7 @@ std::vector<std::string> ProbeSetup::apply(Tolmaren_basestation_api& api) const 
     if (!shankChainFile_.empty() && type < 2)
         throw ToolError("--shank-chain: probe type " + std::to_string(type) +
                         " has no shank chain");
-    if (bank_ && *bank_ != 0 && type < 2)
-        throw ToolError("--bank: probe type " + std::to_string(type) + " has only bank 0");
+    if (bank_) SettingLimits::require(SettingLimits::bank(type, *bank_)); // before any write
 
     bool baseChanged = false;
     bool shankChanged = false;
@@ -69,10 +105,10 @@ std::vector<std::string> ProbeSetup::apply(Tolmaren_basestation_api& api) const 
         baseChanged = true;
     }
     std::vector<std::string> notes;
-    if (bank_ && type >= 2) {
+    if (bank_) {
         const std::string note = BankSelection::apply(api, *bank_);
         if (!note.empty()) notes.push_back(note);
-        shankChanged = true;
+        shankChanged = shankChanged || BankSelection::hasShank(type);
     }
     // The filter is set with a base chain write of its own, which also
     // carries every change made above.

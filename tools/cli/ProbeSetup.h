@@ -15,7 +15,8 @@ class ProbeSetup {
 public:
     void addOptions(CLI::App& command);
     // Returns notes for the user (channels left without an electrode);
-    // throws ToolError when a step fails.
+    // throws ToolError when a setting does not fit the probe (SettingError)
+    // or a step fails.
     std::vector<std::string> apply(Tolmaren_basestation_api& api) const;
 
 private:

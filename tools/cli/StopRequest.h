@@ -1,8 +1,10 @@
 #pragma once
 
-// Ctrl-C (SIGINT) or SIGTERM as a request to stop, polled by a command that
-// runs until done, so that it can finish its files cleanly. The previous
-// handlers come back on destruction.
+#include <string>
+
+// Ctrl-C (SIGINT), SIGTERM or SIGHUP (the terminal closed) as a request to
+// stop, polled by a command that runs until done, so that it can finish its
+// files cleanly. The previous handlers come back on destruction.
 class StopRequest {
 public:
     StopRequest();
@@ -11,4 +13,6 @@ public:
     StopRequest& operator=(const StopRequest&) = delete;
 
     bool requested() const;
+    // "on request (SIGTERM)": which signal asked; empty before one came.
+    std::string reason() const;
 };

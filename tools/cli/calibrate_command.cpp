@@ -5,12 +5,15 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
+#include "api/ElectrodeBanks.h"
 #include "cli/Commands.h"
 #include "cli/ProbeSession.h"
 #include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 #include "tolmaren_tools/Calibrations.h"
 
 using tolmaren_recording::StatusWords;
@@ -126,7 +129,22 @@ void calibrateAdc(WatchedApi& api, const CalibrateOptions& options) {
 void calibrateGain(WatchedApi& api, const CalibrateOptions& options) {
     const std::vector<unsigned short> corrections =
         Calibrations::gain(api, options.outputDir, &api);
-    printSpread("gain correction", corrections, 1.0 / 512, "");
+    // The calibration measures no reference electrode (their amplitude in
+    // the report is 0) and leaves their corrections as they were.
+    const ElectrodeBanks banks(api.tolmaren_getOption());
+    std::vector<unsigned short> measured;
+    std::string references;
+    for (std::size_t e = 0; e < corrections.size(); ++e) {
+        if (!ElectrodeBanks::isReferenceChannel(static_cast<unsigned int>(e % banks.channels())))
+            measured.push_back(corrections[e]);
+        else
+            references += " " + std::to_string(e);
+    }
+    printSpread("gain correction", measured, 1.0 / 512, "");
+    if (!references.empty())
+        std::printf("not measured (reference electrodes, amplitude 0 in the report, correction "
+                    "left as it was):%s\n",
+                    references.c_str());
     if (options.store) {
         std::printf("storing %zu gain corrections in the EEPROM (10 ms each)\n",
                     corrections.size());
@@ -147,6 +165,11 @@ void measureImpedance(WatchedApi& api, const CalibrateOptions& options) {
 enum class What { Adc, Gain, Impedance, All };
 
 void calibrate(const Invocation& invocation, const CalibrateOptions& options, What what) {
+    std::error_code error;
+    std::filesystem::create_directories(options.outputDir, error);
+    if (error)
+        throw tolmaren_recording::ToolError("cannot create the directory " + options.outputDir +
+                                            ": " + error.message());
     WatchedApi api;
     ProbeSession session(invocation, api);
     // The open installs default calibration; a stored one is what a gain
@@ -181,8 +204,9 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation) {
     };
     for (const auto& c : commands) {
         CLI::App* command = group->add_subcommand(c.name, c.help);
-        command->add_option("--output-dir", options->outputDir, "Directory of the CSV reports")
-            ->check(CLI::ExistingDirectory);
+        command->add_option("--output-dir", options->outputDir,
+                            "Directory of the CSV reports, created when missing (default: the "
+                            "working directory)");
         if (c.what != What::Impedance)
             command->add_flag("--store", options->store,
                               "Store the calibration in the headstage's EEPROM");

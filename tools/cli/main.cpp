@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "api/BasestationAddress.h"
+#include "cli/CommandExit.h"
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
 #include "link/FileDescriptor.h"
@@ -11,9 +12,6 @@
 #include "vci/VciInterface.h"
 
 namespace {
-
-constexpr int failed = 1;
-constexpr int badCommandLine = 2;
 
 // Everything after --sim belongs to the simulator; --sim itself stays for the
 // command's parser, so that a command without it rejects it.
@@ -61,7 +59,10 @@ int main(int argc, char** argv) {
     Invocation invocation = splitSimulatorArguments(args);
 
     CLI::App app{"Records, inspects and exports neural data from a Tolmaren probe system or its "
-                 "simulator.\nExit status: 0 done, 1 an operation failed, 2 a bad command line."};
+                 "simulator.\nExit status: 0 done, 1 an operation failed, 2 a bad command line; "
+                 "record also 3 the recording ended early by a failure (link lost, stall, disk "
+                 "full) and 4 it was stopped on request, both keeping the recording and a "
+                 "sidecar that says why it ended."};
     app.name("tolmaren");
     app.require_subcommand(1);
     app.fallthrough(); // the global options also after a command's name
@@ -87,21 +88,24 @@ int main(int argc, char** argv) {
     try {
         app.parse(args);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : badCommandLine;
+        return app.exit(e) == 0 ? 0 : CommandExit::badCommandLine;
+    } catch (const CommandExit& e) {
+        if (*e.what() != '\0') std::cerr << commandName(app) << ": " << e.what() << "\n";
+        return e.status();
     } catch (const tolmaren_recording::ToolError& e) {
         std::cerr << commandName(app) << ": " << e.what() << "\n";
-        return failed;
+        return CommandExit::failed;
     } catch (const VciInterface::Exception& e) {
         std::cerr << commandName(app) << ": the basestation did not answer properly (" << e.what()
                   << ")\n";
-        return failed;
+        return CommandExit::failed;
     } catch (const morvek::FileDescriptor::Exception& e) {
         std::cerr << commandName(app) << ": the connection to the basestation failed (" << e.what()
                   << ")\n";
-        return failed;
+        return CommandExit::failed;
     } catch (const std::exception& e) {
         std::cerr << commandName(app) << ": " << e.what() << "\n";
-        return failed;
+        return CommandExit::failed;
     }
     return 0;
 }

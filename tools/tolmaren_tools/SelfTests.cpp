@@ -82,8 +82,13 @@ Outcome test8(Api& api, bool variantA, unsigned int selection, double seconds) {
     const unsigned int stopped = api.tolmaren_stopTest8();
     if (read != 0) return {name, false, "Test 8 UART err ", "reading the flags: " + code(read)};
     const bool failed = flag1 || flag0 || (variantA && flag2);
-    const std::string flags = "flags " + std::to_string(flag2) + std::to_string(flag1) +
-                              std::to_string(flag0) + (stopped ? ", stop " + code(stopped) : "");
+    // A flag the probe's output did not clear is a check it did not pass.
+    const std::string flags = "error flags 2, 1, 0: " + std::to_string(flag2) + ", " +
+                              std::to_string(flag1) + ", " + std::to_string(flag0) +
+                              (variantA ? " (1: a check not passed)"
+                                        : " (1: a check not passed; flag 2, the test pattern, "
+                                          "counts in 8a only)") +
+                              (stopped ? ", stop " + code(stopped) : "");
     return {name, !failed && stopped == 0,
             failed ? (variantA ? "Test 8a Error   " : "Test 8b Error   ") : "Test 8 Success  ",
             flags};
