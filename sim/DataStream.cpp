@@ -73,7 +73,9 @@ void DataStream::produce(Clock::time_point now) {
     const double elapsed = std::chrono::duration<double>(now - paceStart_).count();
     const auto due = static_cast<uint64_t>(elapsed * unitRate());
     if (due <= paceProduced_) return;
+    const uint64_t first = fifo_.nextSeq();
     if (fifo_.produce(due - paceProduced_) > 0) overflow_ = true;
+    if (options_.onProduced) options_.onProduced(first, due - paceProduced_, now);
     paceProduced_ = due;
 }
 

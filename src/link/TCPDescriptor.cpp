@@ -46,12 +46,17 @@ void TCPDescriptor::close() {
     }
 }
 
+bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
+    return readAtLeastCounted(buffer, length, length, done);
+}
+
 // With a time-out the socket is only ever used without blocking, so that no
 // single call can outlast the wait: data already waiting is taken at once,
 // otherwise the descriptor waits for readiness and tries again.
-bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
+bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
+                                       unsigned int& done) {
     done = 0;
-    while (done < length) {
+    while (done < least) {
         const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
         const ssize_t count = ::recv(handle(), buffer + done, length - done, flags);
         if (count > 0) {
