@@ -59,8 +59,8 @@ constexpr double voltsPerCode = 1.2 / 1023;
 } // namespace
 
 // A probe of type 2 at another loopback address configured from the options,
-// recorded, played, exported and drawn; the export must hold exactly what the
-// facade decodes.
+// recorded with low-latency reads, played, exported and drawn; the export must
+// hold exactly what the facade decodes.
 TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
@@ -71,8 +71,9 @@ TEST(Tool, RecordsConfiguredProbeAndExportsWhatTheFacadeDecodes) {
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
 
-    const ToolRun record = tool(
-        dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --address 127.0.0.2");
+    const ToolRun record =
+        tool(dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --low-latency "
+                  "--address 127.0.0.2");
     ASSERT_EQ(record.status, 0) << record.err;
     EXPECT_EQ(record.err.find("TcpConnectionLink"), std::string::npos); // only with --verbose
     // Written to the probe: channel 0 AP gain code 3, BwHp 1, electrode 384 (channel 0, bank

@@ -94,6 +94,7 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
             ->check(CLI::Range(uint64_t(1), uint64_t(1) << 40));
     seconds->excludes(packets);
     options->setup.addOptions(*command);
+    addLowLatencyOption(*command, invocation);
     addBasestationOptions(*command, invocation);
     command->callback([&invocation, options, seconds, packets] {
         if (seconds->count() + packets->count() != 1)
