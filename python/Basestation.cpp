@@ -30,11 +30,12 @@ constexpr unsigned int badAddress = 2; // tolmaren_setBasestationAddress's code
 } // namespace
 
 Basestation::Basestation(unsigned char setting, std::optional<std::string> playback,
-                         const std::optional<std::string>& address)
+                         const std::optional<std::string>& address, bool lowLatency)
     : setting_(setting), playback_(std::move(playback)),
       api_(std::make_unique<Tolmaren_basestation_api>()) {
     if (address && api_->tolmaren_setBasestationAddress(*address) == badAddress)
         throw py::value_error(*address + " is not a numeric IPv4 address (such as 127.0.0.1)");
+    api_->tolmaren_setLowLatency(lowLatency);
 }
 
 std::unique_lock<std::mutex> Basestation::claim() {

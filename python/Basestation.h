@@ -31,8 +31,9 @@ public:
     // basestation, in electrode data mode. Without an `address` the facade
     // chooses (TOLMAREN_BASESTATION_ADDRESS, else the library's default);
     // throws ValueError for one that is not a numeric IPv4 address.
+    // `lowLatency`: live reads take each packet as soon as it has arrived.
     Basestation(unsigned char setting, std::optional<std::string> playback,
-                const std::optional<std::string>& address);
+                const std::optional<std::string>& address, bool lowLatency);
 
     // Throws StatusError; a failed open is closed again, so that the object
     // can be opened anew.

@@ -383,14 +383,19 @@ void bindBasestation(py::module_& module) {
         "    with tolmaren.Basestation() as station:\n"
         "        data = station.read(2500)   # one second\n\n"
         "Every failing call raises tolmaren.Error with the library's status code.");
-    c.def(py::init<unsigned char, std::optional<std::string>, const std::optional<std::string>&>(),
+    c.def(py::init<unsigned char, std::optional<std::string>, const std::optional<std::string>&,
+                   bool>(),
           py::arg("setting") = 0, py::arg("playback") = py::none(), py::arg("address") = py::none(),
+          py::arg("low_latency") = false,
           "`setting` goes unchanged to the basestation's open_setting register. `playback`: a "
           "raw recording to open instead of a basestation; read() then decodes the file with "
           "the library's decoder, and the calls that would reach the headstage do nothing. "
           "`address`: the basestation's IPv4 address, such as '192.168.0.2' (default: the "
           "environment variable TOLMAREN_BASESTATION_ADDRESS, else the library's default, "
-          "127.0.0.1 where a Simulator listens); ValueError when it is not such an address.")
+          "127.0.0.1 where a Simulator listens); ValueError when it is not such an address. "
+          "`low_latency`: read() gets each live packet as soon as its bytes have arrived (for "
+          "closed-loop experiments), rather than a MiB (57 ms of the stream) at a time; what "
+          "is read and recorded is the same.")
         .def("open", &Basestation::open,
              "Opens the basestation and brings the probe to recording: both links, the serial "
              "link and headstage, the identity from the EEPROM, default chains and calibration.")

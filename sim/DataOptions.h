@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "sim/DataFaults.h"
 
@@ -30,6 +32,11 @@ struct DataOptions {
     std::size_t captureBytes = 0;
     // Faults armed from the start (see BasestationSimulator::setDataFaults).
     DataFaults faults;
+    // For measuring latency (real-time pacing): told on the data port's
+    // thread of the units the probe produces, the first one's number, how
+    // many and when, before any of them can be sent. None by default.
+    std::function<void(uint64_t first, uint64_t count, std::chrono::steady_clock::time_point)>
+        onProduced;
 };
 
 } // namespace tolmaren_sim

@@ -113,7 +113,10 @@ void DataStream::produce(Clock::time_point now) {
     const int64_t dueNow = due(now);
     const uint64_t next = fifo_.nextSeq();
     if (dueNow <= static_cast<int64_t>(next)) return;
-    if (fifo_.produce(static_cast<uint64_t>(dueNow) - next) > 0) overflow_ = true;
+    const uint64_t count = static_cast<uint64_t>(dueNow) - next;
+    if (fifo_.produce(count) > 0) overflow_ = true;
+    // The hook measures latency against the steady clock, not the rig's time.
+    if (options_.onProduced) options_.onProduced(next, count, Clock::now());
 }
 
 void DataStream::stamp(uint8_t* unit, uint64_t seq) const {

@@ -108,6 +108,12 @@ public:
     unsigned int tolmaren_stopRecording();
     // The next size bytes of the stream, undecoded; empty without a data link.
     ConnectionLinkPacket tolmaren_readUnprocessed(unsigned int size);
+    // Low-latency reads, off by default: the live data link hands each read
+    // its bytes as soon as they have arrived, instead of once its 1-MiB
+    // buffer is full (about 57 ms of the real-time stream). Recording and
+    // the link's keeping of every byte are the same either way. Applies to
+    // the open data link and to every one opened later.
+    void tolmaren_setLowLatency(bool on);
     float tolmaren_getScaleFactorToVoltage();
     // The stream's decoder, which the reads above go through, on whichever
     // data link is open: for readers that take packets as codes, with the
@@ -385,6 +391,7 @@ protected:
     bool datamode_ = false;
     unsigned char eepromImage_[2048];
     bool dummyMode_ = false;
+    bool lowLatency_ = false;
     std::ofstream log_;
 
     // The one decoder of the stream, reading from dataLink_; the facade's

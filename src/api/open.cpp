@@ -96,7 +96,9 @@ unsigned int Tolmaren_basestation_api::tolmaren_open(unsigned char setting) {
 
     try {
         const Diagnostics::Scope announcement(diagnostics_);
-        dataLink_ = new TolmarenDataConnectionLink(basestationAddress_, dataPort);
+        auto* link = new TolmarenDataConnectionLink(basestationAddress_, dataPort);
+        link->setLowLatency(lowLatency_);
+        dataLink_ = link;
     } catch (const morvek::TCPSocket::Exception& failure) {
         noteConnectionFailure(dataPort, connectError(failure), connectReason(failure));
         return 1;

@@ -3,6 +3,7 @@
 #include "api/Tolmaren_basestation_api.h"
 #include "data/AdcRecord.h"
 #include "data/CodeVolts.h"
+#include "data/TolmarenDataConnectionLink.h"
 
 // Status codes of the reads: 0 decoded, 1 not connected, 2 the data mode does
 // not match the packet form, 3 the data link delivered nothing, 4 a marker,
@@ -114,6 +115,12 @@ unsigned int Tolmaren_basestation_api::tolmaren_flushData() {
 ConnectionLinkPacket Tolmaren_basestation_api::tolmaren_readUnprocessed(unsigned int size) {
     if (dataLink_ == nullptr) return ConnectionLinkPacket();
     return dataLink_->read(size);
+}
+
+void Tolmaren_basestation_api::tolmaren_setLowLatency(bool on) {
+    lowLatency_ = on;
+    // Only a live link has a refill to shorten.
+    if (auto* link = dynamic_cast<TolmarenDataConnectionLink*>(dataLink_)) link->setLowLatency(on);
 }
 
 float Tolmaren_basestation_api::tolmaren_getScaleFactorToVoltage() {

@@ -57,7 +57,7 @@ unsigned char* TolmarenDataConnectionLink::rawread(unsigned int n) {
 }
 
 unsigned char* TolmarenDataConnectionLink::liveRawread(unsigned int n) {
-    if (n > held()) refill();
+    if (n > held()) refill(n);
     if (n > held()) return nullptr; // a pause; what arrived waits for the next read
     unsigned char* bytes = position_;
     position_ += n;
@@ -66,9 +66,9 @@ unsigned char* TolmarenDataConnectionLink::liveRawread(unsigned int n) {
 
 // The undelivered bytes move to the front, the kept ones follow, and one
 // receive fills the rest of the buffer unless the stream pauses for longer
-// than the read time-out. The link keeps whatever arrived, also when the
-// receive throws.
-void TolmarenDataConnectionLink::refill() {
+// than the read time-out; at low latency it ends once n bytes are held. The
+// link keeps whatever arrived, also when the receive throws.
+void TolmarenDataConnectionLink::refill(unsigned int n) {
     unsigned char* const start = buffer_.get();
     unsigned char* const end = start + bufferSize;
     const unsigned int pending = held();
@@ -80,10 +80,11 @@ void TolmarenDataConnectionLink::refill() {
     std::copy(kept_.begin(), kept_.begin() + fromKept, filled_);
     kept_.erase(kept_.begin(), kept_.begin() + fromKept);
     filled_ += fromKept;
+    const auto room = static_cast<unsigned int>(end - filled_);
+    const unsigned int least = !lowLatency_ ? room : n > held() ? n - held() : 0;
     unsigned int received = 0;
     try {
-        connection_->readnCounted(reinterpret_cast<char*>(filled_),
-                                  static_cast<unsigned int>(end - filled_), received);
+        connection_->readAtLeastCounted(reinterpret_cast<char*>(filled_), least, room, received);
     } catch (...) {
         filled_ += received;
         throw;

@@ -41,6 +41,12 @@ public:
     // from there. Null also when n exceeds the buffer; for n = 0 the start of
     // the buffer, nothing taken or recorded.
     unsigned char* rawread(unsigned int n) override;
+    // Live, low latency: a refill returns as soon as the read's n bytes are
+    // in, with whatever else the socket holds then, instead of waiting for a
+    // full buffer (about 57 ms of the real-time stream). Costs a receive
+    // about every time the basestation sends. Off by default; from the next
+    // refill on.
+    void setLowLatency(bool on) { lowLatency_ = on; }
     void startRecording(const std::string& file) override;
     void stopRecording() override;
     void discard() override;
@@ -48,7 +54,8 @@ public:
 private:
     unsigned char* liveRawread(unsigned int n);
     unsigned char* playbackRawread(unsigned int n);
-    void refill();
+    // Makes at least n bytes held unless the stream pauses or fails.
+    void refill(unsigned int n);
     unsigned int held() const { return static_cast<unsigned int>(filled_ - position_); }
     void record(const void* bytes, unsigned int n);
     void record(const ConnectionLinkPacket& packet);
@@ -67,4 +74,5 @@ private:
     // What a timed-out read took; in the stream it follows the bytes
     // buffered up to filled_.
     ConnectionLinkPacket kept_;
+    bool lowLatency_ = false;
 };

@@ -47,7 +47,12 @@ void TCPDescriptor::close() {
 }
 
 bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int& done) {
-    for (done = 0; done < length;) {
+    return readAtLeastCounted(buffer, length, length, done);
+}
+
+bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
+                                       unsigned int& done) {
+    for (done = 0; done < least;) {
         const unsigned int count = readAvailable(buffer + done, length - done);
         if (count == 0) return false;
         done += count;

@@ -19,6 +19,10 @@ public:
     bool canRead() override;
     void close() override;
     bool readnCounted(char* buffer, unsigned int length, unsigned int& done) override;
+    // As readnCounted, but done once `least` bytes have arrived: it takes
+    // what the socket holds then, up to length, and waits for no more.
+    bool readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
+                            unsigned int& done);
     bool writenCounted(const char* buffer, unsigned int length, unsigned int& done) override;
     // A closed connection fails as readn does.
     unsigned int readAvailable(char* buffer, unsigned int length) override;

@@ -256,49 +256,54 @@ TEST(SimulatorData, FaultsShowInTheRawStreamWhereArmedAndTheCountsMatchIt) {
 
 // A stall of the stream longer than the data link's read time-out costs no
 // byte: every packet follows the one before, and the recording holds exactly
-// what the simulator sent, what the undecoded read took included. A flush while the stream flows
-// stops at its bound with a code of its own.
+// what the simulator sent, what the undecoded read took included; the same
+// with low-latency reads, whose refills end wherever the socket's bytes do. A
+// flush while the stream flows stops at its bound with a code of its own.
 TEST(SimulatorData, StallLosesNoByteAndAFlushOfAFlowingStreamIsBounded) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
-    tolmaren_sim::DataFaults faults;
-    faults.pauseAtUnit = 12 * 200; // packet 200, in the data link's second refill
-    faults.pauseMs = 1500;
-    sim.setDataFaults(faults);
     LiveApi api;
     ASSERT_EQ(api.setupConfigLink(), 0u);
-    ASSERT_EQ(api.tolmaren_mode(3), 0u);
-    ASSERT_EQ(api.connectData(true), 0u);
-    ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
-    ElectrodePacket packet;
-    // A read in the stall may find no bytes (3), and the next one goes on.
-    unsigned int empty = 0;
-    for (unsigned int p = 0; p < 400;) {
-        const unsigned int status = api.tolmaren_readElectrodeData(packet);
-        ASSERT_TRUE(status == 0 || (status == 3 && ++empty < 3)) << status << " at " << p;
-        if (status != 0) continue;
-        ASSERT_EQ(packet.ctrs[0][0], 12 * p);
-        ++p;
-        // An undecoded read takes the next packet's bytes, into the file too.
-        if (p == 300) {
-            ASSERT_EQ(api.tolmaren_readUnprocessed(12 * 612).size(), 12 * 612u);
+    for (const bool lowLatency : {false, true}) {
+        SCOPED_TRACE(lowLatency ? "low latency" : "default");
+        tolmaren_sim::DataFaults faults;
+        faults.pauseAtUnit = 12 * 200; // packet 200, in the data link's second refill
+        faults.pauseMs = 1500;
+        sim.setDataFaults(faults);
+        ASSERT_EQ(api.tolmaren_mode(3), 0u);
+        ASSERT_EQ(api.connectData(true), 0u);
+        api.tolmaren_setLowLatency(lowLatency);
+        ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
+        ElectrodePacket packet;
+        // A read in the stall may find no bytes (3), and the next one goes on.
+        unsigned int empty = 0;
+        for (unsigned int p = 0; p < 400;) {
+            const unsigned int status = api.tolmaren_readElectrodeData(packet);
+            ASSERT_TRUE(status == 0 || (status == 3 && ++empty < 3)) << status << " at " << p;
+            if (status != 0) continue;
+            ASSERT_EQ(packet.ctrs[0][0], 12 * p);
             ++p;
+            // An undecoded read takes the next packet's bytes, into the file too.
+            if (p == 300) {
+                ASSERT_EQ(api.tolmaren_readUnprocessed(12 * 612).size(), 12 * 612u);
+                ++p;
+            }
         }
+        // The probe stops; what is still on its way is read until the pause.
+        ASSERT_EQ(api.tolmaren_mode(0), 0u);
+        while (api.tolmaren_readElectrodeData(packet) != 3) {
+        }
+        ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
+        const std::string recorded = dir.readFile("live.bin");
+        tolmaren_sim::StreamChecksum checksum;
+        checksum.add(reinterpret_cast<const uint8_t*>(recorded.data()), recorded.size());
+        const tolmaren_sim::StreamChecksum sent = sim.dataStatistics().checksum;
+        EXPECT_EQ(checksum.bytes(), sent.bytes());
+        EXPECT_TRUE(checksum == sent);
     }
-    // The probe stops; what is still on its way is read until the pause.
-    ASSERT_EQ(api.tolmaren_mode(0), 0u);
-    while (api.tolmaren_readElectrodeData(packet) != 3) {
-    }
-    ASSERT_EQ(api.tolmaren_stopRecording(), 0u);
-    const std::string recorded = dir.readFile("live.bin");
-    tolmaren_sim::StreamChecksum checksum;
-    checksum.add(reinterpret_cast<const uint8_t*>(recorded.data()), recorded.size());
-    const tolmaren_sim::StreamChecksum sent = sim.dataStatistics().checksum;
-    EXPECT_EQ(checksum.bytes(), sent.bytes());
-    EXPECT_TRUE(checksum == sent);
 
     ASSERT_EQ(api.tolmaren_mode(3), 0u);
     EXPECT_EQ(api.tolmaren_flushData(), 2u);

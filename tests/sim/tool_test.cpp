@@ -142,7 +142,7 @@ std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::si
 } // namespace
 
 // A probe of type 2 at another loopback address configured from the options,
-// recorded, played, exported with a geometry and drawn.
+// recorded with low-latency reads, played, exported with a geometry and drawn.
 TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
@@ -153,8 +153,9 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
 
-    const ToolRun record = tool(
-        dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --address 127.0.0.2");
+    const ToolRun record =
+        tool(dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --low-latency "
+                  "--address 127.0.0.2");
     ASSERT_EQ(record.status, 0) << record.err;
     EXPECT_EQ(record.err.find("TcpConnectionLink"), std::string::npos); // only with --verbose
     // Written to the probe: channel 0 AP gain code 3, BwHp 1, electrode 384 (channel 0, bank

@@ -19,3 +19,5 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation);
 
 // The options of a command that talks to a basestation: --address and --sim.
 void addBasestationOptions(CLI::App& command, Invocation& invocation);
+// --low-latency, for the commands that read the live stream.
+void addLowLatencyOption(CLI::App& command, Invocation& invocation);

@@ -9,6 +9,8 @@
 struct Invocation {
     bool verbose = false;
     std::string address; // empty: the one the facade chooses
+    // --low-latency: live packets as soon as their bytes have arrived.
+    bool lowLatency = false;
     bool simulator = false;
     std::vector<std::string> simulatorArguments;
 };

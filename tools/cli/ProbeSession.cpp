@@ -36,6 +36,7 @@ void ProbeSession::open(const Invocation& invocation) {
     if (!invocation.verbose) Diagnostics::redirect(nullptr);
     // Checked on the command line.
     if (!invocation.address.empty()) api_->tolmaren_setBasestationAddress(invocation.address);
+    api_->tolmaren_setLowLatency(invocation.lowLatency);
     if (invocation.simulator) startSimulator(invocation);
     unsigned int status;
     try {

@@ -54,6 +54,12 @@ void addBasestationOptions(CLI::App& command, Invocation& invocation) {
                      "every option after it is the simulator's (see tolmaren sim --help)");
 }
 
+void addLowLatencyOption(CLI::App& command, Invocation& invocation) {
+    command.add_flag("--low-latency", invocation.lowLatency,
+                     "Hand on each packet as soon as its bytes have arrived, instead of a MiB "
+                     "(57 ms of the stream) at a time; the recording is the same");
+}
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     Invocation invocation = splitSimulatorArguments(args);

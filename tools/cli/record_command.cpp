@@ -171,6 +171,7 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
                       "Record even when no channel records an electrode (after a plain open of "
                       "probe types 2 and 3, without --bank or --shank-chain)");
     options->setup.addOptions(*command);
+    addLowLatencyOption(*command, invocation);
     addBasestationOptions(*command, invocation);
     command->callback([&invocation, options, seconds, packets] {
         if (seconds->count() + packets->count() != 1)
