@@ -103,6 +103,7 @@ nlohmann::ordered_json ViewServer::statusJson() {
     status["view_viewers"] = viewers();
     status["view_bins_dropped"] = pipeline_.binsDropped();
     status["view_lfp_columns_dropped"] = pipeline_.columnsDropped();
+    status["view_frames_dropped"] = framesDropped_.load(std::memory_order_relaxed);
     return status;
 }
 

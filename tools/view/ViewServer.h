@@ -58,6 +58,8 @@ public:
     bool roomForViewer() { return viewers() < maxViewers; }
     void admit(const std::shared_ptr<WebSocketSession>& session) { viewers_.push_back(session); }
     void connectionClosed() { connections_.fetch_sub(1, std::memory_order_relaxed); }
+    // A page's session pushed out a frame that its page did not read in time.
+    void frameDropped() { framesDropped_.fetch_add(1, std::memory_order_relaxed); }
 
 private:
     void accept();
@@ -72,6 +74,7 @@ private:
     ViewPipeline& pipeline_;
     std::shared_ptr<const std::string> hello_;
     std::atomic<unsigned int> connections_{0};
+    std::atomic<uint64_t> framesDropped_{0};
     std::vector<std::weak_ptr<WebSocketSession>> viewers_; // the server's thread only
 
     // Destroyed first: the sessions its handlers still hold go before the

@@ -43,7 +43,10 @@ void WebSocketSession::run(beast::http::request<beast::http::empty_body> request
 void WebSocketSession::sendFrame(std::shared_ptr<const std::string> frame) {
     boost::asio::post(ws_.get_executor(), [self = shared_from_this(), frame = std::move(frame)] {
         self->frames_.push_back(frame);
-        if (self->frames_.size() > maxQueuedFrames) self->frames_.pop_front();
+        if (self->frames_.size() > maxQueuedFrames) {
+            self->frames_.pop_front();
+            self->server_.frameDropped();
+        }
         self->write();
     });
 }
