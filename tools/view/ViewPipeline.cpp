@@ -218,6 +218,7 @@ void ViewPipeline::send(Viewer& viewer, Clock::time_point now) {
     viewer.inFlight.emplace_back(viewer.sent, newest);
     viewer.budget -= static_cast<double>(frame.size());
     viewer.lastFrame = now;
+    bytesSent_.fetch_add(frame.size(), std::memory_order_relaxed);
     sink->sendFrame(std::make_shared<const std::string>(frame.take()));
 }
 

@@ -63,6 +63,8 @@ public:
     // AP bins and LFP columns dropped for pages that did not keep up.
     uint64_t binsDropped() const { return binsDropped_.load(std::memory_order_relaxed); }
     uint64_t columnsDropped() const { return columnsDropped_.load(std::memory_order_relaxed); }
+    // Bytes of all the frames sent to pages.
+    uint64_t bytesSent() const { return bytesSent_.load(std::memory_order_relaxed); }
 
 private:
     struct Viewer {
@@ -111,6 +113,7 @@ private:
     std::atomic<unsigned int> nextViewer_{1};
     std::atomic<uint64_t> binsDropped_{0};
     std::atomic<uint64_t> columnsDropped_{0};
+    std::atomic<uint64_t> bytesSent_{0};
     uint64_t binsDroppedBefore_ = 0; // by the decimators of pages that left
 
     std::mutex mutex_; // guards the events

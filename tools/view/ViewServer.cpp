@@ -104,6 +104,7 @@ nlohmann::ordered_json ViewServer::statusJson() {
     status["view_bins_dropped"] = pipeline_.binsDropped();
     status["view_lfp_columns_dropped"] = pipeline_.columnsDropped();
     status["view_frames_dropped"] = framesDropped_.load(std::memory_order_relaxed);
+    status["view_bytes_sent"] = pipeline_.bytesSent();
     return status;
 }
 

@@ -13,7 +13,8 @@
   const NAME_PATTERN = /^[A-Za-z0-9_-][A-Za-z0-9._-]{0,99}$/;
 
   const $ = (id) => document.getElementById(id);
-  const token = new URLSearchParams(location.search).get("token");
+  const query = new URLSearchParams(location.search);
+  const token = query.get("token");
 
   const view = {
     socket: null,
@@ -548,6 +549,12 @@
   $("record-start").addEventListener("click", startRecording);
   $("record-stop").addEventListener("click", stopRecording);
   window.addEventListener("resize", scheduleDraw);
+  // The address may preset the controls: ?channels=0-31&window=0.5&high_pass=1&common_average=1
+  if (query.has("channels")) $("channels").value = query.get("channels");
+  for (const id of ["window", "spacing"])
+    if ([...$(id).options].some((option) => option.value === query.get(id))) $(id).value = query.get(id);
+  for (const id of ["high_pass", "common_average"])
+    if (query.has(id)) $(id.replace("_", "-")).checked = query.get(id) === "1";
   $("record-name").value = defaultName();
   connect();
 })();
