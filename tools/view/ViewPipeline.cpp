@@ -135,9 +135,10 @@ void ViewPipeline::apply(Event& event) {
         // A page cannot say it drew a frame it was not sent.
         if (event.frame <= viewer.drawn || event.frame > viewer.sent) break;
         viewer.drawn = event.frame;
-        while (!viewer.inFlight.empty() && viewer.inFlight.front().first <= event.frame) {
-            if (viewer.inFlight.front().first == event.frame && drawnListener_)
-                drawnListener_(viewer.inFlight.front().second, event.at);
+        while (!viewer.inFlight.empty() && viewer.inFlight.front().sequence <= event.frame) {
+            const Viewer::Sent& sent = viewer.inFlight.front();
+            if (sent.sequence == event.frame && drawnListener_)
+                drawnListener_(sent.newest, sent.at, event.at);
             viewer.inFlight.pop_front();
         }
         break;
@@ -215,7 +216,7 @@ void ViewPipeline::send(Viewer& viewer, Clock::time_point now) {
     viewer.activityWaiting = false;
     viewer.lfpPositions.clear();
     viewer.lfpValues.clear();
-    viewer.inFlight.emplace_back(viewer.sent, newest);
+    viewer.inFlight.push_back({viewer.sent, newest, now});
     viewer.budget -= static_cast<double>(frame.size());
     viewer.lastFrame = now;
     bytesSent_.fetch_add(frame.size(), std::memory_order_relaxed);

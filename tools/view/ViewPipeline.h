@@ -40,9 +40,10 @@ public:
     // The view thread looks for packets this often when it has none.
     static constexpr std::chrono::milliseconds idleWait{5};
 
-    // The page drew the frame whose newest stream position is `position`;
-    // `at` is when it said so. For measurements.
-    using DrawnListener = std::function<void(int64_t position, Clock::time_point at)>;
+    // The page drew the frame whose newest stream position is `position`,
+    // sent at `sent`; `drawn` is when it said so. For measurements.
+    using DrawnListener =
+        std::function<void(int64_t position, Clock::time_point sent, Clock::time_point drawn)>;
 
     ViewPipeline(PacketRing& ring, const tolmaren_recording::RecordingInfo& settings);
     ~ViewPipeline();
@@ -75,7 +76,12 @@ private:
         bool activityWaiting = false;
         uint32_t sent = 0;                                 // sequence of the latest frame sent
         uint32_t drawn = 0;                                // the latest the page drew
-        std::deque<std::pair<uint32_t, int64_t>> inFlight; // sequence, newest position
+        struct Sent {
+            uint32_t sequence;
+            int64_t newest; // stream position
+            Clock::time_point at;
+        };
+        std::deque<Sent> inFlight;
         double budget = burstBytes;
         Clock::time_point budgetTime = Clock::now();
         Clock::time_point lastFrame;

@@ -20,6 +20,7 @@
     socket: null,
     hello: null,
     electrodeOf: [], // per channel, null for none
+    lfpRows: [], // channels along the shank, tip first
     electrodeCount: 384,
     settings: null, // {channels, window, binSamples, highPass, commonAverage}
     traces: null, // the ring of bins drawn
@@ -333,14 +334,19 @@
     }
   }
 
-  // Blue through grey to red for -1 to 1.
-  function diverging(value) {
-    const v = Math.max(-1, Math.min(1, value));
+  // Blue through grey to red for -1 to 1, as 256 RGB entries.
+  const DIVERGING = (() => {
+    const table = new Uint8Array(256 * 3);
     const mix = (a, b, t) => Math.round(a + (b - a) * t);
-    return v < 0
-      ? [mix(60, 59, -v), mix(62, 76, -v), mix(70, 192, -v)]
-      : [mix(60, 220, v), mix(62, 60, v), mix(70, 40, v)];
-  }
+    for (let i = 0; i < 256; i++) {
+      const v = (i / 255) * 2 - 1;
+      const rgb = v < 0
+        ? [mix(60, 59, -v), mix(62, 76, -v), mix(70, 192, -v)]
+        : [mix(60, 220, v), mix(62, 60, v), mix(70, 40, v)];
+      table.set(rgb, i * 3);
+    }
+    return table;
+  })();
 
   // Dark to bright for 0 to 1.
   function sequential(value) {
@@ -379,37 +385,34 @@
   }
 
   function drawLfp() {
-    const canvas = $("lfp");
-    const { context, width, height } = prepare(canvas);
+    const { context, width, height } = prepare($("lfp"));
     const lfp = view.lfp;
-    if (!lfp.columns.length || !view.hello) return;
-    // Rows: the channels that record an electrode, in the order along the shank.
-    const rows = view.electrodeOf
-      .map((electrode, channel) => ({ electrode, channel }))
-      .filter((entry) => entry.electrode !== null)
-      .sort((a, b) => a.electrode - b.electrode);
-    if (!rows.length) return;
-    const range = Number($("lfp-range").value);
-    const image = new ImageData(LFP_COLUMNS, rows.length);
+    const rows = view.lfpRows;
+    if (!lfp.columns.length || !rows.length) return;
+    if (!view.lfpImage || view.lfpImage.height !== rows.length) {
+      view.lfpImage = new ImageData(LFP_COLUMNS, rows.length);
+      view.lfpPicture = new OffscreenCanvas(LFP_COLUMNS, rows.length);
+    }
+    const pixels = view.lfpImage.data;
+    pixels.fill(0);
+    const toIndex = 127.5 / Number($("lfp-range").value);
     const offset = LFP_COLUMNS - lfp.columns.length;
     for (let x = 0; x < lfp.columns.length; x++) {
       const column = lfp.columns[x];
       for (let y = 0; y < rows.length; y++) {
-        const [r, g, b] = diverging(column[rows[y].channel] / range);
+        const index = Math.max(0, Math.min(255, Math.round(127.5 + column[rows[y]] * toIndex))) * 3;
         const at = ((rows.length - 1 - y) * LFP_COLUMNS + offset + x) * 4;
-        image.data[at] = r;
-        image.data[at + 1] = g;
-        image.data[at + 2] = b;
-        image.data[at + 3] = 255;
+        pixels[at] = DIVERGING[index];
+        pixels[at + 1] = DIVERGING[index + 1];
+        pixels[at + 2] = DIVERGING[index + 2];
+        pixels[at + 3] = 255;
       }
     }
     const left = 4, bottom = 18;
-    const picture = new OffscreenCanvas(LFP_COLUMNS, rows.length);
-    picture.getContext("2d").putImageData(image, 0, 0);
+    view.lfpPicture.getContext("2d").putImageData(view.lfpImage, 0, 0);
     context.imageSmoothingEnabled = false;
-    context.drawImage(picture, left, 0, width - left - 4, height - bottom);
-    const rate = view.hello.ap_sample_rate_hz;
-    const newest = lfp.positions[lfp.positions.length - 1] / rate;
+    context.drawImage(view.lfpPicture, left, 0, width - left - 4, height - bottom);
+    const newest = lfp.positions[lfp.positions.length - 1] / view.hello.ap_sample_rate_hz;
     context.fillStyle = "#8a909a";
     context.font = "11px DejaVu Sans, sans-serif";
     context.textBaseline = "top";
@@ -450,6 +453,12 @@
     const settings = hello.settings;
     const channels = settings.settings.channels;
     view.electrodeOf = channels.electrode;
+    // The LFP's rows: the channels that record an electrode, along the shank.
+    view.lfpRows = channels.electrode
+      .map((electrode, channel) => ({ electrode, channel }))
+      .filter((entry) => entry.electrode !== null)
+      .sort((a, b) => a.electrode - b.electrode)
+      .map((entry) => entry.channel);
     view.electrodeCount = [384, 384, 960, 966][settings.probe.type] || 384;
     $("probe").textContent = "probe type " + settings.probe.type + ", serial " +
       settings.probe.serial_number + " at " + (settings.basestation.address || "?");
