@@ -171,11 +171,18 @@ void BM_ViewAtRealTime(benchmark::State& state) {
 
         const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/" + pageQuery;
         const std::string profile = "--user-data-dir=" + (work / "profile").string();
-        const char* arguments[] = {"chromium", "--headless", "--no-sandbox", "--disable-gpu",
-                                   "--disable-quic", "--no-first-run",
+        const char* arguments[] = {"chromium",
+                                   "--headless",
+                                   "--no-sandbox",
+                                   "--disable-gpu",
+                                   "--disable-quic",
+                                   "--no-first-run",
                                    "--disable-background-networking",
-                                   "--disable-component-update", "--disable-sync",
-                                   profile.c_str(), "--window-size=1400,900", url.c_str(),
+                                   "--disable-component-update",
+                                   "--disable-sync",
+                                   profile.c_str(),
+                                   "--window-size=1400,900",
+                                   url.c_str(),
                                    nullptr};
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);

@@ -74,8 +74,8 @@ private:
         std::vector<int64_t> lfpPositions;
         std::vector<float> lfpValues;
         bool activityWaiting = false;
-        uint32_t sent = 0;                                 // sequence of the latest frame sent
-        uint32_t drawn = 0;                                // the latest the page drew
+        uint32_t sent = 0;  // sequence of the latest frame sent
+        uint32_t drawn = 0; // the latest the page drew
         struct Sent {
             uint32_t sequence;
             int64_t newest; // stream position
