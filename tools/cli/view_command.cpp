@@ -85,6 +85,8 @@ void view(const Invocation& invocation, const ViewOptions& options) {
     if (!beyondLoopback)
         say("from another computer: ssh -L " + std::to_string(port) +
             ":127.0.0.1:" + std::to_string(port) + " THIS-HOST, then open the same address there");
+    else if (address == "0.0.0.0" || address == "::")
+        say("(with this machine's name or address in place of " + address + ")");
     say("Ctrl-C stops");
     while (!stop.requested() && !acquisition.failure())
         std::this_thread::sleep_for(pollInterval);
