@@ -22,7 +22,7 @@
     electrodeOf: [], // per channel, null for none
     lfpRows: [], // channels along the shank, tip first
     electrodeCount: 384,
-    settings: null, // {channels, window, binSamples, highPass, commonAverage}
+    settings: null, // {channels, seconds, binSamples, highPass, commonAverage}
     traces: null, // the ring of bins drawn
     activity: null,
     lfp: { columns: [], positions: [] },
@@ -95,13 +95,13 @@
     const channels = parseChannels($("channels").value);
     $("channels-problem").textContent = typeof channels === "string" ? channels : "";
     if (typeof channels === "string") return;
-    const window = Number($("window").value);
+    const seconds = Number($("window").value);
     const rate = view.hello ? view.hello.ap_sample_rate_hz : 30000;
     const bins = view.hello ? view.hello.bins_per_window : 600;
     view.settings = {
       channels,
-      window,
-      binSamples: Math.max(1, Math.round((window * rate) / bins)),
+      seconds,
+      binSamples: Math.max(1, Math.round((seconds * rate) / bins)),
       highPass: $("high-pass").checked,
       commonAverage: $("common-average").checked,
     };
@@ -109,7 +109,7 @@
     send({
       type: "settings",
       channels,
-      window_seconds: window,
+      window_seconds: seconds,
       high_pass: view.settings.highPass,
       common_average: view.settings.commonAverage,
     });
@@ -261,6 +261,8 @@
     const spacing = Number($("spacing").value);
     const scale = row / spacing; // pixels per microvolt
     const columnWidth = plotWidth / ring.bins;
+    // A trace may reach into its neighbours' rows, not across the plot.
+    const clamp = (v) => Math.max(-row * 1.5, Math.min(row * 1.5, v * scale));
 
     context.font = "11px DejaVu Sans, sans-serif";
     context.fillStyle = "#8a909a";
@@ -277,7 +279,6 @@
         const bin = ring.newest - ring.bins + 1 + x;
         const slot = ((bin % ring.bins) + ring.bins) % ring.bins;
         if (bin < 0 || ring.stamp[slot] !== bin) continue;
-        const clamp = (v) => Math.max(-row * 1.5, Math.min(row * 1.5, v * scale));
         const high = middle - clamp(ring.max[k * ring.bins + slot]);
         const low = middle - clamp(ring.min[k * ring.bins + slot]);
         const px = left + (x + 0.5) * columnWidth;
