@@ -108,8 +108,9 @@ void addViewCommand(CLI::App& app, Invocation& invocation) {
     command->add_option("--record", options->record,
                         "Record to this file from the start, as `record` does (the page can "
                         "stop it and start others, in the working directory)");
-    command->add_option("--port", options->port,
-                        "TCP port of the page (default 8420; 0: any free one; the address is printed)");
+    command->add_option(
+        "--port", options->port,
+        "TCP port of the page (default 8420; 0: any free one; the address is printed)");
     command
         ->add_option("--listen", options->listen,
                      "Serve on this address instead of 127.0.0.1 (0.0.0.0 for all); the page "
