@@ -76,6 +76,9 @@ void ViewServer::accept() {
         // Beyond the bound a connection is closed at once, unanswered.
         if (!error && connections_.load(std::memory_order_relaxed) < maxConnections) {
             connections_.fetch_add(1, std::memory_order_relaxed);
+            // A frame's last segment must not wait for the page's delayed
+            // acknowledgement of the one before.
+            socket.set_option(tcp::no_delay(true), error);
             std::make_shared<HttpSession>(std::move(socket), *this)->run();
         }
         accept();
