@@ -16,6 +16,7 @@ void addPlotCommand(CLI::App& app, Invocation& invocation);
 void addEepromCommand(CLI::App& app, Invocation& invocation);
 void addSelftestCommand(CLI::App& app, Invocation& invocation);
 void addCalibrateCommand(CLI::App& app, Invocation& invocation);
+void addViewCommand(CLI::App& app, Invocation& invocation);
 
 // The options of a command that talks to a basestation: --address and --sim.
 void addBasestationOptions(CLI::App& command, Invocation& invocation);

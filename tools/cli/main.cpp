@@ -82,6 +82,7 @@ int main(int argc, char** argv) {
     addEepromCommand(app, invocation);
     addSelftestCommand(app, invocation);
     addCalibrateCommand(app, invocation);
+    addViewCommand(app, invocation);
 
     const auto& simulatorArguments = invocation.simulatorArguments;
     if (std::count(simulatorArguments.begin(), simulatorArguments.end(), "--help") +
