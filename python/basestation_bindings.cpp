@@ -375,7 +375,6 @@ void bindSelfTests(py::module_& module, py::class_<Basestation>& c) {
         "their results are read; `selection` is test 8's pattern.");
 }
 
-
 void bindRig(py::module_& module) {
     module.def(
         "record_rig",

@@ -176,6 +176,16 @@ std::vector<RigRecorder::Outcome> RigRecorder::finish() {
     for (std::thread& thread : threads_)
         thread.join();
     threads_.clear();
+    // The followers stream on their own again: a later reset must not hold them.
+    if (options_.sync) {
+        for (std::size_t k = 1; k < probes_.size(); ++k) {
+            try {
+                probes_[k].api->tolmaren_setSyncExtStart(false);
+            } catch (const std::exception&) {
+                // A lost link: its next open starts afresh anyway.
+            }
+        }
+    }
     for (Outcome& outcome : outcomes_)
         if (outcome.summary) outcome.anchorTime = outcome.summary->first.startTime;
     // A follower's block counter 0 is the leader's: it began with the leader's stream.

@@ -82,7 +82,8 @@ public:
     bool done() const { return running_ == 0; }
     // Ends every recording still going with `reason` and `detail`.
     void stop(RecordingInfo::End reason, const std::string& detail);
-    // Waits for every recording to end, completes the manifest and returns
+    // Waits for every recording to end, lets the followers stream on their
+    // own again (`sync_ext_start` cleared), completes the manifest and returns
     // the outcomes in probe order. Throws ToolError when the manifest cannot
     // be completed; the recordings stay.
     std::vector<Outcome> finish();
