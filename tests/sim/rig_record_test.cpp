@@ -139,7 +139,9 @@ TEST(RigRecord, EveryProbeKeepsItsRecordingAndASynchronisedStartAlignsThem) {
             EXPECT_EQ(files[k].counts.gaps, 0u);
             ASSERT_FALSE(files[k].blocks.empty());
             EXPECT_EQ(entry["first_block_counter"], files[k].blocks.front().first);
-            if (c.ended[k] == End::Completed) EXPECT_EQ(outcome.packets(), packets);
+            if (c.ended[k] == End::Completed) {
+                EXPECT_EQ(outcome.packets(), packets);
+            }
         }
         if (!c.sync) continue;
         EXPECT_EQ(manifest["leader"], manifest["probes"][0]["file"]);
@@ -150,7 +152,9 @@ TEST(RigRecord, EveryProbeKeepsItsRecordingAndASynchronisedStartAlignsThem) {
         const std::size_t common = std::min(leader.size(), follower.size());
         EXPECT_TRUE(std::equal(follower.begin(), follower.begin() + common, leader.begin()))
             << "counters or edges differ";
-        if (!c.followerCloseAt) EXPECT_TRUE(hasEdge(leader));
+        if (!c.followerCloseAt) {
+            EXPECT_TRUE(hasEdge(leader));
+        }
     }
 }
 
