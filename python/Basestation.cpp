@@ -1,6 +1,8 @@
 #include "Basestation.h"
 
+#include <chrono>
 #include <optional>
+#include <thread>
 
 #include "Interruptible.h"
 #include "link/FileDescriptor.h"
@@ -173,6 +175,43 @@ Recorder::Summary Basestation::record(const std::string& path, uint64_t packets,
     }
     py::gil_scoped_release release;
     return recorder->finish(RecordingInfo::End::Completed);
+}
+
+std::vector<tolmaren_recording::RigRecorder::Outcome>
+Basestation::recordRig(const std::vector<Basestation*>& stations, const std::string& directory,
+                       const tolmaren_recording::RigRecorder::Options& options) {
+    using tolmaren_recording::RigRecorder;
+    std::vector<std::unique_lock<std::mutex>> locks;
+    std::vector<RigRecorder::Probe> probes;
+    for (Basestation* station : stations) {
+        locks.push_back(station->claim());
+        station->reader_.reset(); // the recording starts the stream anew
+        station->settingsChanged_ = false;
+        py::gil_scoped_release release;
+        probes.push_back(
+            {station->api_.get(), tolmaren_recording::ProbeSnapshot::take(*station->api_)});
+    }
+    std::optional<RigRecorder> rig;
+    {
+        py::gil_scoped_release release;
+        rig.emplace(directory, std::move(probes), options);
+    }
+    // Signals are looked at every tenth of a second.
+    while (!rig->done()) {
+        {
+            py::gil_scoped_release release;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (PyErr_CheckSignals() != 0) {
+            py::error_already_set interrupted;
+            py::gil_scoped_release release;
+            rig->stop(RecordingInfo::End::Stopped, "on request (KeyboardInterrupt)");
+            rig->finish();
+            throw interrupted;
+        }
+    }
+    py::gil_scoped_release release;
+    return rig->finish();
 }
 
 std::string Basestation::settings() {

@@ -16,6 +16,7 @@
 #include "api/Tolmaren_basestation_api.h"
 #include "recording/LiveReader.h"
 #include "recording/Recorder.h"
+#include "recording/RigRecorder.h"
 #include "recording/StatusWords.h"
 #include "tolmaren_tools/SelfTests.h"
 
@@ -73,6 +74,13 @@ public:
     // start a new reader.
     tolmaren_recording::Recorder::Summary record(const std::string& path, uint64_t packets,
                                                  const tolmaren_recording::Recorder::Options&);
+    // Records every station at once into `directory` (RigRecorder), each
+    // held for the whole recording, and returns the outcomes. Ctrl-C stops
+    // them all, keeping what they recorded, then goes on as
+    // KeyboardInterrupt. The reads after it start a new reader.
+    static std::vector<tolmaren_recording::RigRecorder::Outcome>
+    recordRig(const std::vector<Basestation*>& stations, const std::string& directory,
+              const tolmaren_recording::RigRecorder::Options& options);
     // The probe's settings as a sidecar holds them.
     std::string settings();
     std::vector<tolmaren_tools::SelfTests::Outcome>

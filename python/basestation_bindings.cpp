@@ -1,5 +1,6 @@
 // tolmaren.Basestation: the facade with Python names, status codes as
 // exceptions, data as NumPy arrays.
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <pybind11/stl.h>
@@ -8,6 +9,7 @@
 #include "Bindings.h"
 #include "PythonJson.h"
 #include "recording/RecordingInfo.h"
+#include "recording/RigManifest.h"
 #include "recording/SettingLimits.h"
 #include "recording/Sidecar.h"
 #include "recording/ToolError.h"
@@ -373,6 +375,51 @@ void bindSelfTests(py::module_& module, py::class_<Basestation>& c) {
         "their results are read; `selection` is test 8's pattern.");
 }
 
+void bindRig(py::module_& module) {
+    module.def(
+        "record_rig",
+        [](const std::vector<Basestation*>& stations, const std::string& outdir,
+           std::optional<double> seconds, std::optional<uint64_t> packets, bool sync, bool force,
+           double stallTimeout, bool noElectrodesOk) {
+            if (stations.size() < 2) throw py::value_error("a rig has two or more basestations");
+            for (std::size_t k = 0; k < stations.size(); ++k)
+                if (std::find(stations.begin(), stations.begin() + k, stations[k]) !=
+                    stations.begin() + k)
+                    throw py::value_error("a Basestation is given twice");
+            if (!(stallTimeout >= 1)) throw py::value_error("stall_timeout is at least 1 s");
+            tolmaren_recording::RigRecorder::Options options;
+            options.packets = packetsToRecord(seconds, packets);
+            options.sync = sync;
+            options.recorder.replace = force;
+            options.recorder.stallTimeoutSeconds = stallTimeout;
+            options.recorder.allowNoElectrodes = noElectrodesOk;
+            const auto outcomes = Basestation::recordRig(stations, outdir, options);
+            py::object manifest =
+                PythonJson::parse(tolmaren_recording::RigManifest::toJson(outcomes, sync, true));
+            const RecordingInfo::End worst = tolmaren_recording::RigRecorder::worst(outcomes);
+            if (worst != RecordingInfo::End::Completed)
+                raiseWith(std::make_exception_ptr(tolmaren_recording::ToolError(
+                              std::string("a recording of the rig ended early (") +
+                              RecordingInfo::endName(worst) + "); " + outdir +
+                              " keeps what was recorded, and rig.json says how each ended")),
+                          manifest);
+            return manifest;
+        },
+        py::arg("stations"), py::arg("outdir"), py::arg("seconds") = py::none(),
+        py::arg("packets") = py::none(), py::arg("sync") = false, py::arg("force") = false,
+        py::arg("stall_timeout") = 10.0, py::arg("no_electrodes_ok") = false,
+        "Records every open Basestation of `stations` at once, as `tolmaren record OUTDIR "
+        "--address A --address B ...` does: into `outdir`, probe-SERIAL-ADDRESS.bin with its "
+        "sidecar for each, and rig.json, the manifest that ties them together; returns the "
+        "manifest as a dict. With `sync` the first one leads: the others wait for its "
+        "start-trigger pulse, so that blocks recorded at the same instant carry the same "
+        "block counter in every file. The other arguments are those of Basestation.record, "
+        "for every probe. Each recording keeps its own end: one that ends early costs the "
+        "others nothing, and raises tolmaren.Error whose `data` is the manifest once all "
+        "have ended; Ctrl-C stops them all, keeps what they recorded and raises "
+        "KeyboardInterrupt.");
+}
+
 } // namespace
 
 void bindBasestation(py::module_& module) {
@@ -424,4 +471,5 @@ void bindBasestation(py::module_& module) {
     bindReading(c);
     bindSelfTests(module, c);
     bindCalibrations(c);
+    bindRig(module);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <string>
+#include <vector>
 
 #include "cli/Invocation.h"
 
@@ -19,6 +21,8 @@ void addCalibrateCommand(CLI::App& app, Invocation& invocation);
 void addViewCommand(CLI::App& app, Invocation& invocation);
 
 // The options of a command that talks to a basestation: --address and --sim.
-void addBasestationOptions(CLI::App& command, Invocation& invocation);
+// With `addresses`, --address may be given several times and fills it.
+void addBasestationOptions(CLI::App& command, Invocation& invocation,
+                           std::vector<std::string>* addresses = nullptr);
 // --low-latency, for the commands that read the live stream.
 void addLowLatencyOption(CLI::App& command, Invocation& invocation);

@@ -36,19 +36,24 @@ std::string commandName(const CLI::App& app) {
 
 } // namespace
 
-void addBasestationOptions(CLI::App& command, Invocation& invocation) {
-    command
-        .add_option("--address", invocation.address,
-                    "The basestation's IPv4 address (default: $" +
-                        std::string(BasestationAddress::environmentVariable) + ", else " +
-                        tolmarenBasestationAddress + "); with --sim the simulator listens there")
-        ->check(CLI::Validator(
-            [](const std::string& address) {
-                return BasestationAddress::isValid(address)
-                           ? std::string()
-                           : address + " is not a numeric IPv4 address (such as 127.0.0.1)";
-            },
-            "IPV4"));
+void addBasestationOptions(CLI::App& command, Invocation& invocation,
+                           std::vector<std::string>* addresses) {
+    const std::string help = "The basestation's IPv4 address (default: $" +
+                             std::string(BasestationAddress::environmentVariable) + ", else " +
+                             tolmarenBasestationAddress +
+                             "); with --sim the simulator listens there";
+    CLI::Option* option =
+        addresses != nullptr
+            ? command.add_option("--address", *addresses,
+                                 help + ". Give it once per basestation to use several at once")
+            : command.add_option("--address", invocation.address, help);
+    option->check(CLI::Validator(
+        [](const std::string& address) {
+            return BasestationAddress::isValid(address)
+                       ? std::string()
+                       : address + " is not a numeric IPv4 address (such as 127.0.0.1)";
+        },
+        "IPV4"));
     command.add_flag("--sim", invocation.simulator,
                      "Start the basestation simulator in this process first. Must come last: "
                      "every option after it is the simulator's (see tolmaren sim --help)");

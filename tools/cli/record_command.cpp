@@ -1,11 +1,16 @@
 // tolmaren record OUT --seconds S | --packets N: records the raw stream of a
 // live probe while decoding it, with the sidecar OUT.json; keeps what was
-// recorded whatever ends the recording, and says why it ended.
+// recorded whatever ends the recording, and says why it ended. With several
+// --address, OUT is a directory that takes one recording per basestation
+// and the manifest rig.json (RigRecorder).
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <set>
+#include <thread>
 
 #include "cli/CommandExit.h"
 #include "cli/Commands.h"
@@ -18,11 +23,13 @@
 #include "recording/Recorder.h"
 #include "recording/RecordingInfo.h"
 #include "recording/RecordingReader.h"
+#include "recording/RigRecorder.h"
 #include "recording/Sidecar.h"
 #include "recording/StreamCountsText.h"
 
 using tolmaren_recording::Recorder;
 using tolmaren_recording::RecordingInfo;
+using tolmaren_recording::RigRecorder;
 using End = RecordingInfo::End;
 
 namespace {
@@ -37,6 +44,8 @@ struct RecordOptions {
     uint64_t packets = 0;
     ProbeSetup setup;
     Recorder::Options recorder;
+    std::vector<std::string> addresses;
+    bool sync = false;
 };
 
 double secondsOf(const StreamCounts& counts) {
@@ -76,11 +85,97 @@ void conclude(const Recorder::Summary& summary) {
                                                    summary.endDetail + "); " + kept);
 }
 
+uint64_t packetsWanted(const RecordOptions& options) {
+    return options.packets != 0
+               ? options.packets
+               : static_cast<uint64_t>(std::llround(options.seconds * packetsPerSecond));
+}
+
+// The exit status of a rig: that of its worst recording.
+void concludeRig(const std::vector<RigRecorder::Outcome>& outcomes, const std::string& manifest) {
+    const End worst = RigRecorder::worst(outcomes);
+    if (worst == End::Completed) return;
+    const bool anything = std::any_of(outcomes.begin(), outcomes.end(),
+                                      [](const auto& outcome) { return outcome.packets() > 0; });
+    if (!anything)
+        throw CommandExit(CommandExit::failed, "nothing was recorded; " + manifest + " says why");
+    const std::string kept = "the files and " + manifest + " keep what was recorded";
+    if (worst == End::Stopped) throw CommandExit(CommandExit::stopped, "stopped early; " + kept);
+    throw CommandExit(CommandExit::incomplete, std::string("a recording ended early (") +
+                                                   RecordingInfo::endName(worst) + "); " + kept);
+}
+
+void summariseRig(const std::vector<RigRecorder::Outcome>& outcomes, const std::string& manifest) {
+    uint64_t bytes = 0;
+    double seconds = 0;
+    for (const RigRecorder::Outcome& outcome : outcomes) {
+        std::printf("%s%s: ", outcome.path.c_str(), outcome.leader ? " (leader)" : "");
+        if (!outcome.summary) {
+            std::printf("%s\n", outcome.failure.c_str());
+            continue;
+        }
+        const Recorder::Summary& summary = *outcome.summary;
+        std::printf("%.2f s of data, %llu bytes; %s; %s%s%s\n", secondsOf(summary.counts),
+                    static_cast<unsigned long long>(summary.bytes),
+                    tolmaren_recording::StreamCountsText::line(summary.counts).c_str(),
+                    RecordingInfo::endName(summary.ended), summary.endDetail.empty() ? "" : ": ",
+                    summary.endDetail.c_str());
+        bytes += summary.bytes;
+        seconds += secondsOf(summary.counts);
+    }
+    std::printf("%zu probes: %.2f s of data, %llu bytes in all; %s; manifest %s\n", outcomes.size(),
+                seconds, static_cast<unsigned long long>(bytes),
+                RecordingInfo::endName(RigRecorder::worst(outcomes)), manifest.c_str());
+}
+
+// The sessions of a rig, closed in reverse order: the first one owns the
+// simulator, which the others' facades still talk to as they close.
+struct RigSessions {
+    std::vector<std::unique_ptr<ProbeSession>> sessions;
+    ~RigSessions() {
+        while (!sessions.empty())
+            sessions.pop_back();
+    }
+};
+
+void recordRig(const Invocation& invocation, const RecordOptions& options) {
+    const uint64_t wanted = packetsWanted(options);
+    std::signal(SIGXFSZ, SIG_IGN);
+    RigSessions rig;
+    std::vector<RigRecorder::Probe> probes;
+    for (std::size_t k = 0; k < options.addresses.size(); ++k) {
+        Invocation one = invocation;
+        one.address = options.addresses[k];
+        one.simulator = invocation.simulator && k == 0;
+        rig.sessions.push_back(std::make_unique<ProbeSession>(one));
+        Tolmaren_basestation_api& api = rig.sessions.back()->api();
+        for (const std::string& note : options.setup.apply(api))
+            std::cout << one.address << ": " << note << "\n";
+        probes.push_back({&api, tolmaren_recording::ProbeSnapshot::take(api)});
+    }
+    const std::string space = tolmaren_recording::FreeSpace::warning(
+        options.output + "/rig.json",
+        static_cast<uint64_t>(static_cast<double>(wanted * probes.size()) * packetBytes),
+        static_cast<double>(wanted) / packetsPerSecond);
+    if (!space.empty()) std::cerr << space << "\n";
+
+    StopRequest stop;
+    RigRecorder::Options rigOptions;
+    rigOptions.recorder = options.recorder;
+    rigOptions.packets = wanted;
+    rigOptions.sync = options.sync;
+    RigRecorder recorder(options.output, std::move(probes), rigOptions);
+    while (!recorder.done()) {
+        if (stop.requested()) recorder.stop(End::Stopped, stop.reason());
+        std::this_thread::sleep_for(progressInterval);
+    }
+    const auto outcomes = recorder.finish();
+    summariseRig(outcomes, recorder.manifestPath());
+    concludeRig(outcomes, recorder.manifestPath());
+}
+
 void record(const Invocation& invocation, const RecordOptions& options) {
-    const uint64_t wanted =
-        options.packets != 0
-            ? options.packets
-            : static_cast<uint64_t>(std::llround(options.seconds * packetsPerSecond));
+    const uint64_t wanted = packetsWanted(options);
     // Past a file size limit a write fails (EFBIG) rather than ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     ProbeSession session(invocation);
@@ -148,7 +243,11 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
         "ended. Exit status: 0 the recording is complete; 3 it ended early, by a lost link, a "
         "stall, a full disk or another failure; 4 Ctrl-C, SIGTERM or SIGHUP stopped it early; "
         "1 nothing was recorded (an operation failed); 2 a bad command line");
-    command->add_option("OUT", options->output, "Recording file to write")->required();
+    command
+        ->add_option("OUT", options->output,
+                     "Recording file to write; with several --address, the directory that takes "
+                     "probe-SERIAL-ADDRESS.bin (and its sidecar) for each, and rig.json")
+        ->required();
     auto* seconds = command->add_option("--seconds", options->seconds, "Seconds of data to record")
                         ->check(CLI::Range(1.0 / packetsPerSecond, 1e7));
     auto* packets =
@@ -170,12 +269,28 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
     command->add_flag("--no-electrodes-ok", options->recorder.allowNoElectrodes,
                       "Record even when no channel records an electrode (after a plain open of "
                       "probe types 2 and 3, without --bank or --shank-chain)");
+    auto* sync = command->add_flag(
+        "--sync", options->sync,
+        "With several --address: start them in step. The others wait for the start-trigger "
+        "line of the first, whose start starts them all, so that blocks recorded at the same "
+        "instant carry the same block counter in every file");
     options->setup.addOptions(*command);
     addLowLatencyOption(*command, invocation);
-    addBasestationOptions(*command, invocation);
-    command->callback([&invocation, options, seconds, packets] {
+    addBasestationOptions(*command, invocation, &options->addresses);
+    command->callback([&invocation, options, seconds, packets, sync] {
         if (seconds->count() + packets->count() != 1)
             throw CLI::ValidationError("record", "give --seconds or --packets");
+        if (options->addresses.size() > 1) {
+            const std::set<std::string> distinct(options->addresses.begin(),
+                                                 options->addresses.end());
+            if (distinct.size() != options->addresses.size())
+                throw CLI::ValidationError("record", "give each --address once");
+            recordRig(invocation, *options);
+            return;
+        }
+        if (sync->count() != 0)
+            throw CLI::ValidationError("record", "--sync needs two or more --address");
+        if (!options->addresses.empty()) invocation.address = options->addresses.front();
         record(invocation, *options);
     });
 }

@@ -20,9 +20,15 @@ LiveReader::LiveReader(Tolmaren_basestation_api& api)
     start_ = decoder_.counts();
 }
 
-void LiveReader::restart() {
+void LiveReader::restart(bool softwareStart) {
     // The flush within the reset drops what the decoder holds as well.
-    StatusWords::check("tolmaren_resetDatapath", api_.tolmaren_resetDatapath());
+    if (!softwareStart) {
+        StatusWords::check("tolmaren_resetDatapath", api_.tolmaren_resetDatapath());
+        return;
+    }
+    // Without the trigger output the software start does nothing at all.
+    StatusWords::check("tolmaren_triggerMode", api_.tolmaren_triggerMode(true));
+    StatusWords::check("tolmaren_setNeuralStart", api_.tolmaren_setNeuralStart());
 }
 
 const CodePacket* LiveReader::poll() {

@@ -18,8 +18,12 @@ public:
     // sockets and the data link still hold of the stream is dropped, and the
     // next packet is the first one converted with the probe's settings of
     // now. Its block counters start again, so the decoder begins a new
-    // segment. Throws StatusError when the reset fails.
-    void restart();
+    // segment. With `softwareStart` the stream starts with the basestation's
+    // software start instead, which resets the datapath as well and drives
+    // the start-trigger line (enabled first), so that the basestations that
+    // wait for an external start begin with it. Throws StatusError when the
+    // reset fails.
+    void restart(bool softwareStart = false);
 
     // The next packet, valid until the next call; null at the end of a
     // played-back recording. Throws StatusError when no data came within the

@@ -121,7 +121,7 @@ void Recorder::discardSegment() {
 
 void Recorder::beginStream() {
     reader_.emplace(api_);
-    reader_->restart();
+    reader_->restart(options_.softwareStart);
     pending_.clear();
     writeFailed_ = false;
     wholeBytes_ = 0;

@@ -49,6 +49,9 @@ public:
         bool allowNoElectrodes = false;  // record though no channel records an electrode
         double stallTimeoutSeconds = 10; // a pause of the stream up to this long is waited out
         bool reconnect = false;          // reopen a lost link and go on in a new file
+        // Start the stream with the software start, which also starts the
+        // basestations waiting for the start-trigger line (LiveReader).
+        bool softwareStart = false;
     };
     // What the recording came to, over all the files of its set.
     struct Summary {
