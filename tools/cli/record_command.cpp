@@ -9,6 +9,7 @@
 
 #include "cli/CommandExit.h"
 #include "cli/Commands.h"
+#include "cli/FiniteRange.h"
 #include "cli/ProbeSession.h"
 #include "cli/ProbeSetup.h"
 #include "cli/ProgressLine.h"
@@ -150,7 +151,7 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
         "1 nothing was recorded (an operation failed); 2 a bad command line");
     command->add_option("OUT", options->output, "Recording file to write")->required();
     auto* seconds = command->add_option("--seconds", options->seconds, "Seconds of data to record")
-                        ->check(CLI::Range(1.0 / packetsPerSecond, 1e7));
+                        ->check(FiniteRange(1.0 / packetsPerSecond, 1e7));
     auto* packets =
         command->add_option("--packets", options->packets, "Packets to record (2500 a second)")
             ->check(CLI::Range(uint64_t(1), uint64_t(1) << 40));
