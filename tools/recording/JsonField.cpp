@@ -75,12 +75,17 @@ bool JsonField::flag() const {
 }
 
 void JsonField::refuse(const std::string& why) const {
-    // Invalid UTF-8 replaced rather than failed on, and a long value cut: the
-    // message is about the value, whatever its bytes and size.
+    // A list or object is not shown: it may be nested deeper than a dump's
+    // recursion can go. A text's invalid UTF-8 is replaced rather than
+    // failed on, and a long one cut.
     std::string shown =
-        value_.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+        value_.is_array() ? "[...]"
+        : value_.is_object()
+            ? "{...}"
+            : value_.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     if (shown.size() > longestShown) shown = shown.substr(0, longestShown) + "...";
-    throw std::invalid_argument(name_ + " is " + shown + ": " + why);
+    throw std::invalid_argument((name_.empty() ? "the document" : name_) + " is " + shown + ": " +
+                                why);
 }
 
 } // namespace tolmaren_recording
