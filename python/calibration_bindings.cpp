@@ -86,9 +86,7 @@ void bindCalibrations(py::class_<Basestation>& c) {
         .def(
             "measure_impedance",
             [](Basestation& b, const std::string& dir, bool fromEeprom) {
-                if (fromEeprom)
-                    loadFromEeprom(b, "tolmaren_readGainCorrection",
-                                   &Api::tolmaren_readGainCorrection);
+                if (fromEeprom) b.call(&Calibrations::loadStoredGainCorrections);
                 b.changed();
                 return array(
                     b.call([&](Api& a) { return Calibrations::impedance(a, dir, nullptr); }));

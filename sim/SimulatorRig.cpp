@@ -1,7 +1,7 @@
 #include "sim/SimulatorRig.h"
 
 #include <arpa/inet.h>
-#include <fstream>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tolmaren_sim {
@@ -47,9 +47,10 @@ SimulatorOptions SimulatorRig::memberOptions(const SimulatorOptions& first, unsi
     options.seed = first.seed + k;
     if (!first.eepromFile.empty())
         options.eepromFile = first.eepromFile + "." + std::to_string(k + 1);
+    // The EEPROM file is looked up, not opened: opening a FIFO would wait.
     if (first.serialNumber)
         options.serialNumber = *first.serialNumber + k;
-    else if (options.eepromFile.empty() || !std::ifstream(options.eepromFile))
+    else if (options.eepromFile.empty() || !std::filesystem::exists(options.eepromFile))
         options.serialNumber = k;
     return options;
 }

@@ -13,6 +13,8 @@ class CsvLineReader {
 public:
     // Far beyond the longest line of any table (966 gain corrections).
     static constexpr std::size_t maxLineLength = std::size_t(1) << 20;
+    // Far beyond the longest chain file: 7414 lines of a bit and a comma.
+    static constexpr std::size_t maxChainFileBytes = std::size_t(256) << 10;
 
     enum class Result { Line, End, TooLong };
 

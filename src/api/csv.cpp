@@ -1,6 +1,8 @@
 #include <fstream>
+#include <sstream>
 
 #include "api/CsvLineReader.h"
+#include "api/RegularFile.h"
 #include "api/Tolmaren_basestation_api.h"
 
 namespace {
@@ -21,8 +23,13 @@ void Tolmaren_basestation_api::writeChainToCsv(std::string file, std::vector<boo
 
 unsigned int Tolmaren_basestation_api::readChainFromCsv(std::string file,
                                                         std::vector<bool>& chain) {
-    std::ifstream in(file);
-    if (!in.is_open()) return 1;
+    // A FIFO or device cannot be opened as a chain file; one too large for
+    // any chain has the wrong length, found without reading it.
+    RegularFile input(file);
+    std::string text;
+    if (!input.readAll(CsvLineReader::maxChainFileBytes, text))
+        return input.status() == RegularFile::Status::TooLarge ? 2 : 1;
+    std::istringstream in(std::move(text));
     chain.clear();
     CsvLineReader lines(in);
     std::string line;

@@ -1,9 +1,11 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <sstream>
 
 #include "api/CsvLineReader.h"
 #include "api/CsvNumber.h"
+#include "api/RegularFile.h"
 #include "api/Tolmaren_basestation_api.h"
 
 // The four calibration tables in CSV files. A table is a header line of
@@ -25,8 +27,13 @@ using RowReader = std::function<unsigned int(unsigned int row, const Cells& cell
 // Skips the header line whatever it holds and hands the next `rows` rows to
 // `take`; later lines are ignored.
 unsigned int readTableRows(const std::string& file, unsigned int rows, const RowReader& take) {
-    std::ifstream in(file);
-    if (!in.is_open()) return 1;
+    // No more than the line reader can take of the header and the rows: a
+    // line of maxLineLength characters and its line feed each. A FIFO or
+    // device cannot be opened.
+    RegularFile input(file);
+    std::string text;
+    if (!input.readStart((rows + 1) * (CsvLineReader::maxLineLength + 1), text)) return 1;
+    std::istringstream in(std::move(text));
     CsvLineReader lines(in);
     std::string line;
     Cells cells;

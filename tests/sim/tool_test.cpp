@@ -11,6 +11,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "common/ScopedWorkDir.h"
@@ -235,6 +236,19 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
          "bank 3 holds no electrode of a probe of type 2"},
         {"record out.bin --packets 9 --sim --fast-data --probe-type 3", 1,
          "no channel records an electrode"},
+        // Files from elsewhere: anything but a regular file of a plausible
+        // size is refused at once, never waited on or read to its end.
+        {"play fifo", 1, "fifo is a FIFO, not a regular file"},
+        {"export piped.bin outdir", 1, "piped.bin.json is a FIFO, not a regular file"},
+        {"record out.bin --packets 9 --base-chain fifo", 2, "fifo is a FIFO"},
+        {"record out.bin --packets 9 --test-chain /dev/urandom", 2,
+         "/dev/urandom is a character device"},
+        {"record out.bin --packets 9 --shank-chain huge.csv", 2,
+         "huge.csv is too large: 104857600 bytes"},
+        {"plot random.bin pic.png --start nan", 2, "--start"},
+        {"plot random.bin pic.png --seconds nan", 2, "--seconds"},
+        {"calibrate impedance --from-eeprom --sim --eeprom blank.eeprom", 1,
+         "the EEPROM holds no gain calibration"},
     };
     ScopedWorkDir dir;
     std::ofstream("zeros.bin", std::ios::binary) << std::string(packetBytes, '\0');
@@ -245,6 +259,12 @@ TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
     writeGeometry("short.json", 383);
     std::ofstream("bad.bin", std::ios::binary) << std::string(packetBytes, '\0');
     std::ofstream("bad.bin.json") << R"({"format": "tolmaren recording sidecar"})";
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    std::ofstream("piped.bin", std::ios::binary) << std::string(packetBytes, '\0');
+    ASSERT_EQ(mkfifo("piped.bin.json", 0600), 0);
+    std::ofstream("blank.eeprom", std::ios::binary) << std::string(2048, '\0');
+    std::ofstream("huge.csv");
+    fs::resize_file("huge.csv", 100 << 20);
     for (const Case& c : cases) {
         const ToolRun run = tool(dir, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.arguments;
@@ -324,6 +344,29 @@ TEST(Tool, ExportKeepsTheTimelineOfADamagedRecording) {
         for (const char* command : {"play rec.bin", "plot rec.bin pic.png"})
             EXPECT_EQ(occurrences(tool(dir, command).err, leftover), warnings) << command;
     }
+}
+
+// A recording copied from a computer whose file names are not UTF-8, with a
+// sidecar whose text would drive the terminal: the export's JSON stays
+// valid (the invalid byte becomes U+FFFD) and play shows the control
+// characters escaped.
+TEST(Tool, ForeignNamesAndTextsExportAndPrintSafely) {
+    ScopedWorkDir dir;
+    ASSERT_EQ(tool(dir, "record rec.bin --packets 50 --sim --fast-data").status, 0);
+    const std::string name = "rec\xff.bin";
+    fs::rename("rec.bin", name);
+    json sidecar = readJson("rec.bin.json");
+    sidecar["start_time"] = "\x1b]0;owned\x07\x1b[2J";
+    std::ofstream(name + ".json") << sidecar.dump();
+
+    const ToolRun exported = tool(dir, "export '" + name + "' out");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(readJson("out/recording.json")["source"]["recording"], "rec\xef\xbf\xbd.bin");
+    const ToolRun played = tool(dir, "play '" + name + "'");
+    ASSERT_EQ(played.status, 0) << played.err;
+    EXPECT_NE(played.out.find("started \\x1B]0;owned\\x07\\x1B[2J\n"), std::string::npos)
+        << played.out;
+    EXPECT_EQ(played.out.find('\x1b'), std::string::npos);
 }
 
 // The identity written with eeprom write-id is the one the next open reads.

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "common/FastCalibrationApi.h"
 #include "common/ScopedWorkDir.h"
@@ -109,6 +110,8 @@ TEST(CalibrationCsv, ReadersRefuseBadFilesAndThenChangeNothing) {
     std::vector<int> impedances;
     EXPECT_EQ(api.tolmaren_getImpedanceMeasurement(impedances), 1u);
     EXPECT_EQ(api.tolmaren_readADCSlopeCalibrationFromCsv("missing.csv"), 1u);
+    ASSERT_EQ(mkfifo("fifo.csv", 0600), 0); // a FIFO would wait for a writer
+    EXPECT_EQ(api.tolmaren_readADCSlopeCalibrationFromCsv("fifo.csv"), 1u);
     write("slope.csv", slopeFile("1", "2", "3"));
     EXPECT_EQ(api.tolmaren_readADCSlopeCalibrationFromCsv("slope.csv"), 0u);
     EXPECT_EQ(api.adcPairCommonCalibration_.size(), 16u);

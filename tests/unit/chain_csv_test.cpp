@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
@@ -27,6 +28,10 @@ TEST(ChainCsv, ReadersCheckTheFileAndTheChainLength) {
     writeLines("shank962.csv", 962);
     writeLines("test18.csv", 18);
     EXPECT_EQ(api.tolmaren_readBaseConfigurationFromCsv("missing.csv"), 1u);
+    // Never waited on nor read without end: not a file a chain is kept in.
+    ASSERT_EQ(mkfifo("fifo.csv", 0600), 0);
+    EXPECT_EQ(api.tolmaren_readBaseConfigurationFromCsv("fifo.csv"), 1u);
+    EXPECT_EQ(api.tolmaren_readTestConfigurationFromCsv("/dev/urandom"), 1u);
     EXPECT_EQ(api.tolmaren_readBaseConfigurationFromCsv("base7413.csv"), 2u);
     EXPECT_EQ(api.tolmaren_readBaseConfigurationFromCsv("empty.csv"), 2u);
     EXPECT_EQ(api.tolmaren_readShankConfigurationFromCsv("shank961.csv"), 2u);

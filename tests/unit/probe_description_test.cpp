@@ -128,7 +128,7 @@ TEST(ProbeGeometry, RefusesAFileItCannotUse) {
             axis.push_back(0);
     const std::string solidText = solid.dump();
     const Case cases[] = {
-        {nullptr, 2, "cannot open geometry geometry.json: No such file or directory"},
+        {nullptr, 2, "geometry: cannot open geometry.json: No such file or directory"},
         {"{\"probes\": ", 2, "geometry geometry.json is not JSON"},
         {"{\"probes\": []}", 2,
          "geometry geometry.json is not a probeinterface file: the document has no "

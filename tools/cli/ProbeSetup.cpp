@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "api/CsvLineReader.h"
+#include "api/RegularFile.h"
 #include "recording/ProbeLayout.h"
 #include "recording/SettingLimits.h"
 #include "recording/StatusWords.h"
@@ -30,17 +32,28 @@ CLI::Validator within(std::string (*problem)(int), const char* name) {
         name);
 }
 
+// A regular file no larger than any chain: a FIFO, a device or an endless
+// file is refused before the probe is opened, naming the file and why.
+const CLI::Validator chainFile(
+    [](const std::string& path) {
+        RegularFile file(path);
+        std::string text;
+        file.readAll(CsvLineReader::maxChainFileBytes, text);
+        return file.problem();
+    },
+    "FILE");
+
 } // namespace
 
 void ProbeSetup::addOptions(CLI::App& command) {
     command.add_option("--base-chain", baseChainFile_, "Base chain CSV file to write first")
-        ->check(CLI::ExistingFile);
+        ->check(chainFile);
     command
         .add_option("--shank-chain", shankChainFile_,
                     "Shank chain CSV file to write first (probe types 2 and 3)")
-        ->check(CLI::ExistingFile);
+        ->check(chainFile);
     command.add_option("--test-chain", testChainFile_, "Test chain CSV file to write first")
-        ->check(CLI::ExistingFile);
+        ->check(chainFile);
     const char* const gains = "0 to 7 for the gains 50, 125, 250, 500, 1000, 1500, 2000, 3000 "
                               "(the open sets 1)";
     command

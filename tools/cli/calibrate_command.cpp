@@ -176,8 +176,7 @@ void calibrate(const Invocation& invocation, const CalibrateOptions& options, Wh
     // calibration or impedance measurement on its own should start from.
     if (options.fromEeprom && what == What::Gain)
         StatusWords::check("tolmaren_readADCCalibration", api.tolmaren_readADCCalibration());
-    if (options.fromEeprom && what == What::Impedance)
-        StatusWords::check("tolmaren_readGainCorrection", api.tolmaren_readGainCorrection());
+    if (options.fromEeprom && what == What::Impedance) Calibrations::loadStoredGainCorrections(api);
     if (what == What::Adc || what == What::All) calibrateAdc(api, options);
     if (what == What::Gain || what == What::All) calibrateGain(api, options);
     if (what == What::Impedance || what == What::All) measureImpedance(api, options);

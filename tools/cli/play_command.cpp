@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "recording/ChannelStatistics.h"
 #include "recording/RecordingReader.h"
 #include "recording/RecordingSettings.h"
@@ -37,7 +38,7 @@ void play(const std::string& file) {
                 static_cast<unsigned long long>(counts.packets),
                 static_cast<double>(counts.packets) / RecordingInfo::lfpSampleRateHz,
                 info.probeType, info.serialNumber, info.startTime.empty() ? "" : ", started ",
-                info.startTime.c_str());
+                TerminalText::escape(info.startTime).c_str());
     std::printf("%s\n", tolmaren_recording::StreamCountsText::line(counts).c_str());
     std::printf("microvolts at the probe's input; rms about the mean\n");
     std::printf("channel electrode   AP mean   AP rms    AP min    AP max  LFP mean  LFP rms   "

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "cli/FiniteRange.h"
 #include "cli/RecordingPicture.h"
 #include "recording/RecordingReader.h"
 #include "recording/RecordingSettings.h"
@@ -67,10 +68,10 @@ void addPlotCommand(CLI::App& app, Invocation&) {
     command->add_option("FILE", options->file, "Recording to draw")->required();
     command->add_option("OUT", options->png, "PNG file to write")->required();
     command->add_option("--start", options->start, "Start of the stretch in seconds")
-        ->check(CLI::Range(0.0, 1e7))
+        ->check(FiniteRange(0.0, 1e7))
         ->capture_default_str();
     command->add_option("--seconds", options->seconds, "Length of the stretch in seconds")
-        ->check(CLI::Range(1.0 / RecordingInfo::lfpSampleRateHz, 1e4))
+        ->check(FiniteRange(1.0 / RecordingInfo::lfpSampleRateHz, 1e4))
         ->capture_default_str();
     command->add_option("--traces", options->traces, "Traces to draw below the map")
         ->check(CLI::Range(1, 16))

@@ -14,6 +14,7 @@
 
 #include "cli/CommandExit.h"
 #include "cli/Commands.h"
+#include "cli/FiniteRange.h"
 #include "cli/ProbeSession.h"
 #include "cli/ProbeSetup.h"
 #include "cli/ProgressLine.h"
@@ -249,7 +250,7 @@ void addRecordCommand(CLI::App& app, Invocation& invocation) {
                      "probe-SERIAL-ADDRESS.bin (and its sidecar) for each, and rig.json")
         ->required();
     auto* seconds = command->add_option("--seconds", options->seconds, "Seconds of data to record")
-                        ->check(CLI::Range(1.0 / packetsPerSecond, 1e7));
+                        ->check(FiniteRange(1.0 / packetsPerSecond, 1e7));
     auto* packets =
         command->add_option("--packets", options->packets, "Packets to record (2500 a second)")
             ->check(CLI::Range(uint64_t(1), uint64_t(1) << 40));

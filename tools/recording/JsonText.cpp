@@ -12,6 +12,13 @@ bool isPlain(const ordered_json& value) {
     return !value.is_object() && !value.is_array();
 }
 
+// Text that is not valid UTF-8, such as a file name in another encoding,
+// has each invalid byte replaced by U+FFFD rather than failing the whole
+// document.
+std::string dump(const ordered_json& value) {
+    return value.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+}
+
 std::string pad(std::size_t level) {
     return std::string(2 * level, ' ');
 }
@@ -22,7 +29,7 @@ void append(std::string& out, const ordered_json& value, std::size_t level) {
         out += "{\n";
         std::size_t left = value.size();
         for (const auto& member : value.items()) {
-            out += inner + ordered_json(member.key()).dump() + ": ";
+            out += inner + dump(ordered_json(member.key())) + ": ";
             append(out, member.value(), level + 1);
             out += --left > 0 ? ",\n" : "\n";
         }
@@ -39,10 +46,10 @@ void append(std::string& out, const ordered_json& value, std::size_t level) {
     } else if (value.is_array()) {
         out += "[";
         for (std::size_t i = 0; i < value.size(); ++i)
-            out += (i == 0 ? "" : ", ") + value[i].dump();
+            out += (i == 0 ? "" : ", ") + dump(value[i]);
         out += "]";
     } else {
-        out += value.dump();
+        out += dump(value);
     }
 }
 

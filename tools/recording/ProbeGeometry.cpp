@@ -1,10 +1,6 @@
 #include "recording/ProbeGeometry.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
+#include "api/RegularFile.h"
 #include "recording/ProbeInterfaceRules.h"
 #include "recording/ProbeLayout.h"
 #include "recording/ToolError.h"
@@ -23,6 +19,9 @@ constexpr const char* alongShankNote =
     "placeholder. Give the real geometry (tolmaren export --geometry) before relying on "
     "distances.";
 
+// Far beyond a probeinterface file of a few probes of 966 contacts each.
+constexpr std::size_t maxGeometryBytes = std::size_t(64) << 20;
+
 } // namespace
 
 ProbeGeometry ProbeGeometry::alongShank() {
@@ -30,11 +29,10 @@ ProbeGeometry ProbeGeometry::alongShank() {
 }
 
 ProbeGeometry ProbeGeometry::load(const std::string& path, int probeType) {
-    std::ifstream in(path);
-    if (!in) throw ToolError("cannot open geometry " + path + ": " + std::strerror(errno));
-    std::stringstream text;
-    text << in.rdbuf();
-    const json document = json::parse(text.str(), nullptr, false);
+    RegularFile file(path);
+    std::string text;
+    if (!file.readAll(maxGeometryBytes, text)) throw ToolError("geometry: " + file.problem());
+    const json document = json::parse(text, nullptr, false);
     if (document.is_discarded()) throw ToolError("geometry " + path + " is not JSON");
     const std::string broken = ProbeInterfaceRules::check(document);
     if (!broken.empty())

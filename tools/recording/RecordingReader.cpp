@@ -2,10 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include "api/RegularFile.h"
 #include "recording/ToolError.h"
 
 namespace tolmaren_recording {
@@ -19,18 +18,11 @@ constexpr std::size_t chunkPackets = 32;
 
 RecordingReader::RecordingReader(const std::string& path) : decoder_(&source_) {
     source_.path = path;
-    source_.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source_.fd < 0) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
-    struct stat status {};
-    if (::fstat(source_.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(source_.fd);
-        throw ToolError(path + " is not a regular file");
-    }
-    source_.fileBytes = static_cast<uint64_t>(status.st_size);
-    if (source_.fileBytes == 0) {
-        ::close(source_.fd);
-        throw ToolError(path + " holds no data");
-    }
+    RegularFile file(path);
+    if (file.status() != RegularFile::Status::Open) throw ToolError(file.problem());
+    if (file.size() == 0) throw ToolError(path + " holds no data");
+    source_.fileBytes = file.size();
+    source_.fd = file.release();
     source_.left = source_.fileBytes - source_.fileBytes % blockBytes;
     source_.chunk.resize(chunkPackets * packetBytes);
 }

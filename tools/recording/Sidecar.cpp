@@ -1,10 +1,13 @@
 #include "recording/Sidecar.h"
 
-#include <fstream>
+#include <climits>
 
+#include "api/RegularFile.h"
 #include "recording/AmplifierGains.h"
+#include "recording/JsonField.h"
 #include "recording/JsonText.h"
 #include "recording/ProbeLayout.h"
+#include "recording/SettingLimits.h"
 #include "recording/StreamCountsText.h"
 #include "recording/ToolError.h"
 
@@ -39,16 +42,114 @@ json orNull(const std::string& text) {
     return text.empty() ? json(nullptr) : json(text);
 }
 
-std::vector<int> readBanks(const json& values) {
+// Far beyond any sidecar: the settings of 384 channels, the room kept for
+// rewriting it, and the names of thousands of segment files.
+constexpr std::size_t maxSidecarBytes = std::size_t(4) << 20;
+// A 10-bit ADC over a reference between 10 mV and 100 V.
+constexpr double leastVoltsPerCode = 1e-5;
+constexpr double mostVoltsPerCode = 0.1;
+constexpr int64_t largestSerialNumber = 0x3FFFFFFF; // the EEPROM keeps 30 bits
+constexpr int highestProbeType = 3;
+constexpr int highestSegment = 1 << 30;
+
+// An integer setting that `problem` finds fine (an empty text).
+int setting(const JsonField& value, std::string (*problem)(int)) {
+    const auto v = static_cast<int>(value.integer(INT_MIN, INT_MAX));
+    const std::string why = problem(v);
+    if (!why.empty()) value.refuse(why);
+    return v;
+}
+
+std::vector<int> perChannel(const JsonField& values, std::string (*problem)(int)) {
     std::vector<int> result;
-    for (const json& b : values)
-        result.push_back(b.is_null() ? ProbeLayout::noBank : b.get<int>());
+    for (unsigned int c = 0; c < ProbeLayout::streamChannels; ++c)
+        result.push_back(setting(values.element(c, ProbeLayout::streamChannels), problem));
     return result;
 }
 
-void requireChannels(const std::vector<int>& values, const char* name) {
-    if (values.size() != ProbeLayout::streamChannels)
-        throw std::invalid_argument(std::string(name) + " does not hold 384 values");
+// Null for a channel that records no electrode, else a bank that reaches
+// one from this channel.
+std::vector<int> readBanks(const JsonField& values, int probeType) {
+    std::vector<int> result;
+    for (unsigned int c = 0; c < ProbeLayout::streamChannels; ++c) {
+        const JsonField value = values.element(c, ProbeLayout::streamChannels);
+        if (value.isNull()) {
+            result.push_back(ProbeLayout::noBank);
+            continue;
+        }
+        const auto bank = static_cast<int>(value.integer(0, INT_MAX));
+        const std::string any = SettingLimits::bank(bank);
+        if (!any.empty()) value.refuse(any);
+        if (ProbeLayout::electrode(probeType, c, bank) < 0)
+            value.refuse("channel " + std::to_string(c) + " of a probe of type " +
+                         std::to_string(probeType) + " reaches no electrode in it");
+        result.push_back(bank);
+    }
+    return result;
+}
+
+RecordingInfo::End readEnd(const JsonField& value) {
+    try {
+        return RecordingInfo::endNamed(value.text());
+    } catch (const std::invalid_argument&) {
+        value.refuse("not a way a recording ends");
+    }
+}
+
+RecordingInfo readInfo(const json& document) {
+    const JsonField root(document, "");
+    const JsonField format = root["format"];
+    if (format.text() != formatName) format.refuse("not a sidecar of this tool");
+    const auto version = root["format_version"].integer(1, formatVersion);
+    RecordingInfo info;
+    const JsonField probe = root["probe"];
+    info.probeType = static_cast<int>(probe["type"].integer(0, highestProbeType));
+    info.serialNumber =
+        static_cast<uint32_t>(probe["serial_number"].integer(0, largestSerialNumber));
+    // Sidecars written before the address was kept lack it.
+    if (root.has("basestation")) {
+        const JsonField address = root["basestation"]["address"];
+        if (!address.isNull()) info.basestationAddress = address.text();
+    }
+    info.apiVersion = root["versions"]["api"].text();
+    info.fpgaVersion = root["versions"]["fpga"].text();
+    info.startTime = root["start_time"].text();
+    const JsonField voltsPerCode = root["stream"]["volts_per_code"];
+    info.voltsPerCode = voltsPerCode.number();
+    if (info.voltsPerCode < leastVoltsPerCode || info.voltsPerCode > mostVoltsPerCode)
+        voltsPerCode.refuse("not a plausible step of the ADC (1e-5 to 0.1 V)");
+    const JsonField settings = root["settings"];
+    info.highPassFilter = setting(settings["high_pass_filter"], &SettingLimits::filter);
+    const JsonField channels = settings["channels"];
+    info.bank = readBanks(channels["bank"], info.probeType);
+    info.apGainCode = perChannel(channels["ap_gain_code"], &SettingLimits::gainCode);
+    info.lfpGainCode = perChannel(channels["lfp_gain_code"], &SettingLimits::gainCode);
+    info.reference = perChannel(channels["reference"], &SettingLimits::reference);
+    const JsonField standby = channels["standby"];
+    for (unsigned int c = 0; c < ProbeLayout::streamChannels; ++c)
+        info.standby.push_back(standby.element(c, ProbeLayout::streamChannels).flag());
+    const JsonField recorded = root["recorded"];
+    if (version == 1) {
+        info.counts.packets = recorded["packets"].count();
+        info.counts.blocksRejected = recorded["decode_errors"].count();
+        info.counts.gaps = recorded["counter_gaps"].count();
+    } else {
+        info.counts = StreamCountsText::from(document.at("recorded"), "recorded");
+    }
+    info.bytes = recorded["bytes"].count();
+    if (version < 3) {
+        info.ended = recorded["interrupted"].flag() ? RecordingInfo::End::Stopped
+                                                    : RecordingInfo::End::Completed;
+    } else {
+        info.ended = readEnd(recorded["ended"]);
+        const JsonField detail = recorded["end_detail"];
+        if (!detail.isNull()) info.endDetail = detail.text();
+        info.segment = static_cast<unsigned int>(recorded["segment"].integer(1, highestSegment));
+        const JsonField files = recorded["segment_files"];
+        for (std::size_t i = 0, n = files.size(); i < n; ++i)
+            info.segmentFiles.push_back(files.element(i, n).text());
+    }
+    return info;
 }
 
 } // namespace
@@ -95,64 +196,12 @@ std::string Sidecar::toJson(const RecordingInfo& info) {
 }
 
 std::optional<RecordingInfo> Sidecar::read(const std::string& path) {
-    std::ifstream in(path);
-    if (!in.is_open()) return std::nullopt;
+    RegularFile file(path);
+    std::string text;
+    if (file.status() == RegularFile::Status::Missing) return std::nullopt;
+    if (!file.readAll(maxSidecarBytes, text)) throw ToolError(file.problem());
     try {
-        const json document = json::parse(in);
-        const json& version = document.at("format_version");
-        if (document.at("format") != formatName || !version.is_number_integer() || version < 1 ||
-            version > formatVersion)
-            throw std::invalid_argument("unknown format");
-        RecordingInfo info;
-        info.probeType = document.at("probe").at("type").get<int>();
-        info.serialNumber = document.at("probe").at("serial_number").get<uint32_t>();
-        // Sidecars written before the address was kept lack it.
-        if (document.contains("basestation")) {
-            const json& address = document.at("basestation").at("address");
-            if (!address.is_null()) info.basestationAddress = address.get<std::string>();
-        }
-        info.apiVersion = document.at("versions").at("api").get<std::string>();
-        info.fpgaVersion = document.at("versions").at("fpga").get<std::string>();
-        info.startTime = document.at("start_time").get<std::string>();
-        info.voltsPerCode = document.at("stream").at("volts_per_code").get<double>();
-        const json& settings = document.at("settings");
-        info.highPassFilter = settings.at("high_pass_filter").get<int>();
-        const json& channels = settings.at("channels");
-        info.bank = readBanks(channels.at("bank"));
-        info.apGainCode = channels.at("ap_gain_code").get<std::vector<int>>();
-        info.lfpGainCode = channels.at("lfp_gain_code").get<std::vector<int>>();
-        info.reference = channels.at("reference").get<std::vector<int>>();
-        info.standby = channels.at("standby").get<std::vector<bool>>();
-        requireChannels(info.bank, "bank");
-        requireChannels(info.apGainCode, "ap_gain_code");
-        requireChannels(info.lfpGainCode, "lfp_gain_code");
-        requireChannels(info.reference, "reference");
-        if (info.standby.size() != ProbeLayout::streamChannels)
-            throw std::invalid_argument("standby does not hold 384 values");
-        for (unsigned int c = 0; c < ProbeLayout::streamChannels; ++c) {
-            AmplifierGains::factor(static_cast<unsigned int>(info.apGainCode[c]));
-            AmplifierGains::factor(static_cast<unsigned int>(info.lfpGainCode[c]));
-        }
-        const json& recorded = document.at("recorded");
-        if (version == 1) {
-            info.counts.packets = recorded.at("packets").get<uint64_t>();
-            info.counts.blocksRejected = recorded.at("decode_errors").get<uint64_t>();
-            info.counts.gaps = recorded.at("counter_gaps").get<uint64_t>();
-        } else {
-            info.counts = StreamCountsText::from(recorded);
-        }
-        info.bytes = recorded.at("bytes").get<uint64_t>();
-        if (version < 3) {
-            info.ended = recorded.at("interrupted").get<bool>() ? RecordingInfo::End::Stopped
-                                                                : RecordingInfo::End::Completed;
-        } else {
-            info.ended = RecordingInfo::endNamed(recorded.at("ended").get<std::string>());
-            const json& detail = recorded.at("end_detail");
-            if (!detail.is_null()) info.endDetail = detail.get<std::string>();
-            info.segment = recorded.at("segment").get<unsigned int>();
-            info.segmentFiles = recorded.at("segment_files").get<std::vector<std::string>>();
-        }
-        return info;
+        return readInfo(json::parse(text));
     } catch (const std::exception& e) {
         throw ToolError(path + " is not a recording sidecar of this tool: " + e.what());
     }

@@ -1,5 +1,7 @@
 #include "recording/StreamCountsText.h"
 
+#include "recording/JsonField.h"
+
 namespace tolmaren_recording {
 
 namespace {
@@ -28,15 +30,16 @@ void StreamCountsText::addTo(nlohmann::ordered_json& object, const StreamCounts&
     object["segments"] = c.segments;
 }
 
-StreamCounts StreamCountsText::from(const nlohmann::ordered_json& object) {
+StreamCounts StreamCountsText::from(const nlohmann::ordered_json& object, const std::string& name) {
+    const JsonField counts(object, name);
     StreamCounts c;
-    c.packets = object.at("packets").get<uint64_t>();
-    c.packetsAbandoned = object.at("packets_abandoned").get<uint64_t>();
-    c.blocks = object.at("blocks").get<uint64_t>();
-    c.blocksRejected = object.at("blocks_rejected").get<uint64_t>();
-    c.gaps = object.at("gaps").get<uint64_t>();
-    c.blocksLost = object.at("blocks_lost").get<uint64_t>();
-    c.segments = object.at("segments").get<uint64_t>();
+    c.packets = counts["packets"].count();
+    c.packetsAbandoned = counts["packets_abandoned"].count();
+    c.blocks = counts["blocks"].count();
+    c.blocksRejected = counts["blocks_rejected"].count();
+    c.gaps = counts["gaps"].count();
+    c.blocksLost = counts["blocks_lost"].count();
+    c.segments = counts["segments"].count();
     return c;
 }
 

@@ -16,8 +16,9 @@ public:
     // 1 segment"
     static std::string line(const StreamCounts& counts);
     static void addTo(nlohmann::ordered_json& object, const StreamCounts& counts);
-    // From an object written by addTo(); throws nlohmann's exceptions.
-    static StreamCounts from(const nlohmann::ordered_json& object);
+    // From an object written by addTo(), named `name` in messages; throws
+    // std::invalid_argument for a count that is missing or no count.
+    static StreamCounts from(const nlohmann::ordered_json& object, const std::string& name = "");
 };
 
 } // namespace tolmaren_recording

@@ -1,7 +1,10 @@
 #include "tolmaren_tools/Calibrations.h"
 
+#include <algorithm>
+
 #include "recording/PendingFile.h"
 #include "recording/StatusWords.h"
+#include "recording/ToolError.h"
 
 namespace tolmaren_tools {
 
@@ -25,6 +28,8 @@ constexpr double impedancePacketsPerBank = 109;
 // 10 mV peak to peak (amplitude 10 in 1 mV steps) at 1 kHz (setting 9).
 constexpr int sineAmplitude = 10;
 constexpr int sineFrequency = 9;
+// All 14 bits of a stored gain correction set, as an erased EEPROM reads.
+constexpr unsigned short largestGainCorrection = 0x3FFF;
 
 unsigned int bankCount(Api& api) {
     const int type = api.tolmaren_getOption();
@@ -75,6 +80,19 @@ std::vector<unsigned short> Calibrations::gain(Api& api, const std::string& dir,
     std::vector<unsigned short> corrections;
     api.tolmaren_getGainCorrectionCalibration(corrections);
     return corrections;
+}
+
+void Calibrations::loadStoredGainCorrections(Api& api) {
+    StatusWords::check("tolmaren_readGainCorrection", api.tolmaren_readGainCorrection());
+    std::vector<unsigned short> table;
+    api.tolmaren_getGainCorrectionCalibration(table);
+    const unsigned short blanks[] = {0, largestGainCorrection};
+    for (const unsigned short blank : blanks)
+        if (std::all_of(table.begin(), table.end(), [&](unsigned short v) { return v == blank; }))
+            throw tolmaren_recording::ToolError(
+                "the EEPROM holds no gain calibration to measure impedance with: every gain "
+                "correction is " +
+                std::to_string(blank) + (blank == 0 ? " (never written)" : " (erased)"));
 }
 
 std::vector<int> Calibrations::impedance(Api& api, const std::string& dir, Observer* observer) {

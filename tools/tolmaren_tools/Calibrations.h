@@ -37,6 +37,11 @@ public:
     // Gain corrections of every electrode (512 = 1.0): gain.csv.
     static std::vector<unsigned short> gain(Tolmaren_basestation_api& api, const std::string& dir,
                                             Observer* observer);
+    // Loads the gain corrections stored in the EEPROM for the impedance
+    // measurement to start from. Throws ToolError when the EEPROM holds
+    // none: every correction 0 (never written) or 16383 (erased), which
+    // would call every electrode open.
+    static void loadStoredGainCorrections(Tolmaren_basestation_api& api);
     // Impedance of every electrode at 1 kHz in ohms, INT_MAX beyond what an
     // int holds: impedance.csv.
     static std::vector<int> impedance(Tolmaren_basestation_api& api, const std::string& dir,
