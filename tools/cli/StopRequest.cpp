@@ -2,12 +2,22 @@
 
 #include <csignal>
 
+#include "recording/TemporaryFiles.h"
+
 namespace {
 
 volatile std::sig_atomic_t stopSignal = 0;
 
 extern "C" void requestStop(int signal) {
     stopSignal = signal;
+}
+
+extern "C" void removeTemporariesAndEnd(int signal) {
+    tolmaren_recording::TemporaryFiles::removeAll();
+    // The default action once this handler returns: the end that the
+    // program's parent sees.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 const int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -24,6 +34,14 @@ StopRequest::StopRequest() {
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)
         sigaction(stopSignals[i], &action, &previous[i]);
+}
+
+void StopRequest::removeTemporariesOnSignal() {
+    struct sigaction action {};
+    action.sa_handler = removeTemporariesAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int signal : stopSignals)
+        sigaction(signal, &action, nullptr);
 }
 
 StopRequest::~StopRequest() {

@@ -12,6 +12,11 @@ public:
     StopRequest(const StopRequest&) = delete;
     StopRequest& operator=(const StopRequest&) = delete;
 
+    // Outside a StopRequest: the three signals end the program at once, as
+    // they would by default, after removing the temporary files it made
+    // (TemporaryFiles). Called once at the start.
+    static void removeTemporariesOnSignal();
+
     bool requested() const;
     // "on request (SIGTERM)": which signal asked; empty before one came.
     std::string reason() const;
