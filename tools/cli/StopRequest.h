@@ -4,7 +4,8 @@
 
 // Ctrl-C (SIGINT), SIGTERM or SIGHUP (the terminal closed) as a request to
 // stop, polled by a command that runs until done, so that it can finish its
-// files cleanly. The previous handlers come back on destruction.
+// files cleanly. The previous handlers come back on destruction. A signal the
+// program was started ignoring stays ignored.
 class StopRequest {
 public:
     StopRequest();
