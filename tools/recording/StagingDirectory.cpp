@@ -52,7 +52,7 @@ StagingDirectory::StagingDirectory(const std::string& dir, std::vector<std::stri
     fs::create_directories(dir_, error);
     std::string failed = dir_;
     for (int attempt = 0; !error; ++attempt) {
-        const std::string name = TemporaryFiles::freshName(dir_ + "/.tolmaren");
+        const std::string name = TemporaryFiles::freshName(dir_ + "/tolmaren");
         TemporaryFiles::add(name);
         if (::mkdir(name.c_str(), 0700) == 0) {
             staging_ = name;

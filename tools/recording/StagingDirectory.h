@@ -5,11 +5,12 @@
 
 namespace tolmaren_recording {
 
-// Files written together into a directory: first into a fresh hidden
-// directory inside it, then moved in all at once over any files of the same
-// names, or not at all. Until then the directory keeps what it held, and its
-// other files are never touched; a failure or a signal that ends the process
-// (TemporaryFiles) removes what was staged.
+// Files written together into a directory: first into a fresh directory
+// inside it (on its file system, so that moving them in never copies), then
+// moved in all at once over any files of the same names, or not at all. Until
+// then the directory keeps what it held, and its other files are never
+// touched; a failure or a signal that ends the process (TemporaryFiles)
+// removes what was staged.
 class StagingDirectory {
 public:
     // Creates `dir` (with its parents) when missing and the staging directory
