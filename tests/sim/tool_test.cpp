@@ -5,16 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include "common/ScopedWorkDir.h"
+#include "common/ToolRun.h"
 #include "recording/RecordingReader.h"
 #include "sim/BasestationSimulator.h"
 
@@ -28,19 +33,6 @@ constexpr unsigned int channels = 384;
 constexpr unsigned int electrodesOfType2 = 960;
 constexpr std::size_t packetBytes = 12 * 612;
 constexpr double voltsPerCode = 1.2 / 1023;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun tool(const ScopedWorkDir& dir, const std::string& arguments) {
-    const int raw =
-        std::system((std::string(TOLMAREN_TOOL) + " " + arguments + " >out.txt 2>err.txt").c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, dir.readFile("out.txt"),
-            dir.readFile("err.txt")};
-}
 
 json readJson(const std::string& path) {
     return json::parse(std::ifstream(path));
@@ -135,6 +127,15 @@ struct ExpectedExport {
             }
     }
 };
+
+// The contents of the files, by name.
+std::map<std::string, std::string> contents(const ScopedWorkDir& dir,
+                                            const std::vector<std::string>& names) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : names)
+        files[name] = dir.readFile(name);
+    return files;
+}
 
 std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::size_t count) {
     return std::vector<bool>(chain.begin() + from, chain.begin() + from + count);
@@ -384,4 +385,126 @@ TEST(Tool, InfoShowsTheIdentityWrittenBefore) {
         << info.out;
     EXPECT_NE(info.out.find("temperature      0.0 C"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("datapath check   no error"), std::string::npos) << info.out;
+}
+
+// An output never goes through a link planted at a temporary name, and never
+// replaces a file the command reads (by its own name, a hard link, or as the
+// export's name for a file in OUTDIR): that is refused before anything is
+// written.
+TEST(Tool, OutputsNeitherFollowLinksNorReplaceInputs) {
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"export rec.bin out", 0, "wrote out/probe.json"},
+        {"plot rec.bin pic.png", 0, "wrote pic.png"},
+        {"export same/ap.bin same", 1,
+         "refusing to write same/ap.bin: it is the input same/ap.bin"},
+        // The sidecar of a recording named "recording".
+        {"export same/recording same", 1, "write same/recording.json: it is the input"},
+        {"export rec.bin geo --geometry geo/probe.json", 1,
+         "write geo/probe.json: it is the input"},
+        {"plot rec.bin rec.bin", 1, "refusing to write rec.bin: it is the input rec.bin"},
+        {"plot rec.bin hard.png", 1, "refusing to write hard.png: it is the input rec.bin"},
+    };
+    ScopedWorkDir dir;
+    ASSERT_EQ(tool(dir, "record rec.bin --packets 100 --sim --fast-data").status, 0);
+    std::ofstream("victim") << "kept";
+    fs::create_directories("out");
+    for (const char* name :
+         {"ap.bin", "lfp.bin", "sync.bin", "start_trigger.bin", "recording.json", "probe.json"})
+        fs::create_symlink("../victim", std::string("out/") + name + ".part");
+    fs::create_symlink("victim", "pic.png.part");
+    fs::create_directories("same");
+    for (const char* name : {"same/ap.bin", "same/recording"}) {
+        fs::copy_file("rec.bin", name);
+        fs::copy_file("rec.bin.json", std::string(name) + ".json");
+    }
+    fs::create_directories("geo");
+    writeGeometry("geo/probe.json", channels);
+    fs::create_hard_link("rec.bin", "hard.png");
+    const std::vector<std::string> inputs = {
+        "victim",           "rec.bin",        "rec.bin.json",        "same/ap.bin",
+        "same/ap.bin.json", "same/recording", "same/recording.json", "geo/probe.json"};
+    const auto before = contents(dir, inputs);
+    for (const Case& c : cases) {
+        const ToolRun run = tool(dir, c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << ": " << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos)
+            << c.arguments << ": " << run.err;
+        EXPECT_TRUE(contents(dir, inputs) == before) << c.arguments;
+    }
+    // Nothing but the inputs: no staging directory, no temporary file.
+    EXPECT_EQ(std::distance(fs::directory_iterator("same"), fs::directory_iterator()), 4);
+}
+
+// A re-export replaces the export's own files and keeps the user's others in
+// OUTDIR; one that fails once its files are written leaves OUTDIR as it was,
+// not a mix of two exports.
+TEST(Tool, ReexportReplacesAllFilesOrNone) {
+    ScopedWorkDir dir;
+    ASSERT_EQ(tool(dir, "record rec.bin --packets 100 --sim --fast-data").status, 0);
+    const std::string recording = dir.readFile("rec.bin");
+    std::ofstream("twice.bin", std::ios::binary) << recording << recording;
+    ASSERT_EQ(tool(dir, "export rec.bin out").status, 0);
+    std::ofstream("out/notes.txt") << "mine";
+    const std::vector<std::string> kept = {"out/ap.bin",         "out/lfp.bin",
+                                           "out/sync.bin",       "out/start_trigger.bin",
+                                           "out/recording.json", "out/notes.txt"};
+    const auto before = contents(dir, kept);
+    fs::remove("out/probe.json");
+    fs::create_directories("out/probe.json/inside");
+
+    const ToolRun failed = tool(dir, "export twice.bin out");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("cannot replace out/probe.json: it is a directory"),
+              std::string::npos)
+        << failed.err;
+    EXPECT_TRUE(contents(dir, kept) == before);
+    EXPECT_EQ(std::distance(fs::directory_iterator("out"), fs::directory_iterator()), 7);
+
+    fs::remove_all("out/probe.json");
+    ASSERT_EQ(tool(dir, "export twice.bin out").status, 0);
+    EXPECT_EQ(fs::file_size("out/ap.bin"), 2 * before.at("out/ap.bin").size());
+    EXPECT_EQ(dir.readFile("out/notes.txt"), "mine");
+}
+
+// Ctrl-C or SIGTERM ends an export at once, removing what it had written and
+// the directory it made. The room it reserves is what the recording holds:
+// the export of a file that is mostly a hole reserves no more than its data.
+TEST(Tool, SignalEndsAnExportWithoutLeavingFiles) {
+    ScopedWorkDir dir;
+    ASSERT_EQ(tool(dir, "record rec.bin --packets 100 --sim --fast-data").status, 0);
+    // Long to read (zeros without a block), nothing on the disk.
+    fs::resize_file("rec.bin", uint64_t(4) << 30);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execl(TOLMAREN_TOOL, TOLMAREN_TOOL, "export", "rec.bin", "out", nullptr);
+            _exit(127);
+        }
+        // Once the last sample file exists, the others have their room.
+        fs::path staged;
+        int status = 0;
+        while (staged.empty() && waitpid(pid, &status, WNOHANG) == 0) {
+            std::error_code error;
+            for (fs::recursive_directory_iterator it("out", error), end; !error && it != end;
+                 it.increment(error))
+                if (it->path().filename() == "start_trigger.bin") staged = it->path();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_FALSE(staged.empty()) << "the export ended by itself";
+        struct stat ap;
+        ASSERT_EQ(::stat((staged.parent_path() / "ap.bin").c_str(), &ap), 0);
+        EXPECT_LT(ap.st_blocks * 512, 2 * 100 * 12 * channels * 2);
+        kill(pid, signal);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_FALSE(fs::exists("out")) << signal;
+    }
 }

@@ -26,6 +26,24 @@ constexpr int bottom = 50;
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
+// The PNG's bytes into the file the picture goes to, so that nothing else
+// opens it by name.
+struct PngWriter {
+    tolmaren_recording::OutputFile& file;
+    std::string failure; // the first write's error
+};
+
+cairo_status_t writePng(void* closure, const unsigned char* data, unsigned int length) {
+    auto* writer = static_cast<PngWriter*>(closure);
+    try {
+        writer->file.append(data, length);
+        return CAIRO_STATUS_SUCCESS;
+    } catch (const tolmaren_recording::ToolError& e) {
+        writer->failure = e.what();
+        return CAIRO_STATUS_WRITE_ERROR;
+    }
+}
+
 // Blue for negative, white for zero, red for positive, saturating at the limit.
 void colour(float value, float limit, unsigned char rgb[3]) {
     const float t = std::clamp(value / limit, -1.0f, 1.0f);
@@ -199,8 +217,9 @@ void RecordingPicture::draw(const StretchBins& bins, const Labels& labels, unsig
     drawTimeAxis(cr, labels, tracesTop + static_cast<int>(traces) * traceHeight);
 
     tolmaren_recording::PendingFile file(pngPath);
+    PngWriter writer{file.file(), {}};
     const cairo_status_t written =
-        cairo_surface_write_to_png(surface.get(), file.temporaryPath().c_str());
+        cairo_surface_write_to_png_stream(surface.get(), writePng, &writer);
     context.reset();
     surface.reset();
     // The one picture is done: let cairo and the font configuration drop
@@ -208,6 +227,7 @@ void RecordingPicture::draw(const StretchBins& bins, const Labels& labels, unsig
     cairo_debug_reset_static_data();
     FcFini();
     if (written != CAIRO_STATUS_SUCCESS)
-        throw tolmaren_recording::ToolError("cannot write " + file.temporaryPath());
+        throw tolmaren_recording::ToolError(
+            writer.failure.empty() ? "cannot write " + file.temporaryPath() : writer.failure);
     file.commit();
 }

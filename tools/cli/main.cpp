@@ -7,6 +7,7 @@
 #include "cli/CommandExit.h"
 #include "cli/Commands.h"
 #include "cli/SimulatorArguments.h"
+#include "cli/StopRequest.h"
 #include "link/FileDescriptor.h"
 #include "recording/ToolError.h"
 #include "vci/VciInterface.h"
@@ -66,6 +67,7 @@ void addLowLatencyOption(CLI::App& command, Invocation& invocation) {
 }
 
 int main(int argc, char** argv) {
+    StopRequest::removeTemporariesOnSignal();
     std::vector<std::string> args(argv + 1, argv + argc);
     Invocation invocation = splitSimulatorArguments(args);
 

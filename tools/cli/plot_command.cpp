@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/FiniteRange.h"
 #include "cli/RecordingPicture.h"
+#include "recording/InputFiles.h"
 #include "recording/RecordingReader.h"
 #include "recording/RecordingSettings.h"
 #include "recording/ToolError.h"
@@ -26,6 +27,7 @@ struct PlotOptions {
 };
 
 void plot(const PlotOptions& options) {
+    tolmaren_recording::InputFiles(options.file).refuseAsOutput(options.png);
     tolmaren_recording::RecordingReader reader(options.file);
     const auto settings = tolmaren_recording::RecordingSettings::load(reader, std::cerr);
     const auto first =

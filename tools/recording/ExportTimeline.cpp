@@ -126,11 +126,4 @@ void ExportTimeline::close() {
     trigger_.close();
 }
 
-void ExportTimeline::commit() {
-    ap_.commit();
-    lfp_.commit();
-    sync_.commit();
-    trigger_.commit();
-}
-
 } // namespace tolmaren_recording

@@ -43,14 +43,13 @@ public:
         unsigned int firstPlace = 0;
     };
 
-    // Files under `dir`, reserved for `expectedPackets` packets.
+    // Files created under `dir`, room reserved for `expectedPackets` packets.
     ExportTimeline(const std::string& dir, uint64_t expectedPackets);
 
     // The packets in the order the decoder delivers them.
     void add(const CodePacket& packet);
-    // Writes the last row and closes the files; commit() puts them in place.
+    // Writes the last row and closes the files.
     void close();
-    void commit();
 
     const std::vector<Gap>& gaps() const { return gaps_; }
     const std::vector<Segment>& segments() const { return segments_; }

@@ -1,12 +1,13 @@
 #include "recording/Exporter.h"
 
-#include <filesystem>
+#include <algorithm>
 
 #include "recording/ExportMetadata.h"
-#include "recording/PendingFile.h"
+#include "recording/FreeSpace.h"
+#include "recording/InputFiles.h"
 #include "recording/ProbeDescription.h"
+#include "recording/StagingDirectory.h"
 #include "recording/TextFile.h"
-#include "recording/ToolError.h"
 
 namespace tolmaren_recording {
 
@@ -22,13 +23,18 @@ std::vector<std::string> Exporter::files() {
 ExportResult Exporter::run(RecordingReader& reader, const std::string& recording,
                            const std::string& outDir, const RecordingInfo& info,
                            bool settingsAssumed, const ProbeGeometry& geometry) {
-    std::error_code error;
-    std::filesystem::create_directories(outDir, error);
-    if (error) throw ToolError("cannot create " + outDir + ": " + error.message());
+    InputFiles inputs(recording);
+    if (!geometry.source().empty()) inputs.add(geometry.source());
+    for (const std::string& name : files())
+        inputs.refuseAsOutput(outDir + "/" + name);
 
-    ExportTimeline timeline(outDir, reader.packetCapacity());
-    PendingFile metadata(outDir + "/" + metadataFile);
-    PendingFile probe(outDir + "/" + probeFile);
+    StagingDirectory staging(outDir, files());
+    // Room for what the recording holds: a file with holes (blocks never
+    // written) is longer than the data in it.
+    const uint64_t heldPackets =
+        (FreeSpace::heldBytes(recording) + RecordingReader::packetBytes - 1) /
+        RecordingReader::packetBytes;
+    ExportTimeline timeline(staging.path(), std::min(reader.packetCapacity(), heldPackets));
     while (const CodePacket* packet = reader.next())
         timeline.add(*packet);
     reader.requireBlocks();
@@ -41,13 +47,10 @@ ExportResult Exporter::run(RecordingReader& reader, const std::string& recording
     result.lfpSamples = timeline.lfpRows();
     result.gaps = timeline.gaps();
     result.segments = timeline.segments();
-    TextFile::write(metadata.temporaryPath(),
+    TextFile::write(staging.path() + "/" + metadataFile,
                     ExportMetadata::toJson(recording, info, settingsAssumed, geometry, result));
-    TextFile::write(probe.temporaryPath(), ProbeDescription::toJson(info, geometry));
-
-    timeline.commit();
-    probe.commit();
-    metadata.commit();
+    TextFile::write(staging.path() + "/" + probeFile, ProbeDescription::toJson(info, geometry));
+    staging.commit();
     return result;
 }
 

@@ -27,7 +27,8 @@ struct ExportResult {
 // a lost sample 0), each AP sample's synchronization value and start-trigger
 // bit, a metadata JSON (rates, channel count, microvolts per bit,
 // channel-to-electrode map, gaps and segments) and a probeinterface probe
-// description. Every file appears only once all are complete.
+// description. The files are staged beside the directory's other files and
+// appear together only once all are complete (StagingDirectory).
 class Exporter {
 public:
     static constexpr const char* metadataFile = "recording.json";
@@ -38,7 +39,9 @@ public:
 
     // Exports what `reader` holds of the file `recording`. `settingsAssumed`:
     // the info is RecordingInfo::assumedDefaults() for a recording without
-    // sidecar, which the metadata then says. Throws ToolError.
+    // sidecar, which the metadata then says. Refuses, before writing
+    // anything, an output that is one of the inputs (the recording, its
+    // sidecar, the geometry's file). Throws ToolError.
     static ExportResult run(RecordingReader& reader, const std::string& recording,
                             const std::string& outDir, const RecordingInfo& info,
                             bool settingsAssumed, const ProbeGeometry& geometry);

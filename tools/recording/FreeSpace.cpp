@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace tolmaren_recording {
 
@@ -19,6 +20,13 @@ std::string FreeSpace::warning(const std::string& path, uint64_t bytes, double s
          << std::setprecision(2) << static_cast<double>(bytes) / 1e9
          << " GB: the recording will stop when the disk is full";
     return text.str();
+}
+
+uint64_t FreeSpace::heldBytes(const std::string& path) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0) return 0;
+    // In units of 512 bytes, whatever the file system's block size.
+    return static_cast<uint64_t>(status.st_blocks) * 512;
 }
 
 } // namespace tolmaren_recording

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tolmaren_recording {
 
@@ -15,6 +16,8 @@ public:
     // symbolic link: with `replace` an existing one is removed first, else it
     // is an error. Throws ToolError naming the path and the system's reason.
     OutputFile(const std::string& path, bool replace);
+    // Takes over `fd`, a file just created for writing at `path`.
+    OutputFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

@@ -9,23 +9,23 @@
 #include <unistd.h>
 #include <vector>
 
-#include "recording/PendingFile.h"
 #include "recording/ToolError.h"
 
 namespace tolmaren_recording {
 
-// A flat binary of rows of `T` under its temporary name, written in large
+// A flat binary of rows of `T`, written in large
 // pieces. Its expected size is reserved up front: allocating a file's blocks
 // as it grows costs the file system more than the copying itself. Rows of
 // zeros are skipped over rather than written when they are many, leaving a
 // hole that reads as zeros.
 template <typename T> class SampleFile {
 public:
-    // Rows of `rowValues` values, written `bytesPerWrite` at a time.
+    // Rows of `rowValues` values, written `bytesPerWrite` at a time, into a
+    // file created anew at `path`.
     SampleFile(const std::string& path, std::size_t rowValues, std::size_t bytesPerWrite,
                uint64_t expectedRows)
-        : file_(path), fd_(::open(file_.temporaryPath().c_str(),
-                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)),
+        : path_(path),
+          fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)),
           rowValues_(rowValues) {
         if (fd_ < 0) fail();
         // Where reserving is not supported the file simply grows.
@@ -81,15 +81,14 @@ public:
         fd_ = -1;
         if (::close(fd) != 0) fail();
     }
-    void commit() { file_.commit(); }
 
 private:
     uint64_t rowBytes() const { return rowValues_ * sizeof(T); }
     [[noreturn]] void fail() const {
-        throw ToolError("cannot write " + file_.temporaryPath() + ": " + std::strerror(errno));
+        throw ToolError("cannot write " + path_ + ": " + std::strerror(errno));
     }
 
-    PendingFile file_;
+    std::string path_;
     int fd_;
     std::size_t rowValues_;
     uint64_t size_ = 0;

@@ -5,7 +5,7 @@
 namespace tolmaren_recording {
 
 void TextFile::write(const std::string& path, const std::string& text) {
-    OutputFile file(path, true);
+    OutputFile file(path, false);
     file.append(text.data(), text.size());
 }
 

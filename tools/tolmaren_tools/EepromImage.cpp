@@ -1,12 +1,10 @@
 #include "tolmaren_tools/EepromImage.h"
 
-#include "recording/OutputFile.h"
 #include "recording/PendingFile.h"
 #include "recording/StatusWords.h"
 
 namespace tolmaren_tools {
 
-using tolmaren_recording::OutputFile;
 using tolmaren_recording::PendingFile;
 using tolmaren_recording::StatusWords;
 
@@ -20,7 +18,7 @@ std::vector<unsigned char> EepromImage::read(Tolmaren_basestation_api& api) {
 
 void EepromImage::save(const std::vector<unsigned char>& image, const std::string& path) {
     PendingFile file(path);
-    OutputFile(file.temporaryPath(), true).append(image.data(), image.size());
+    file.file().append(image.data(), image.size());
     file.commit();
 }
 
