@@ -193,7 +193,7 @@ std::vector<RigRecorder::Outcome> RigRecorder::finish() {
         for (Outcome& outcome : outcomes_)
             if (outcome.summary) outcome.anchorTime = outcomes_.front().anchorTime;
     try {
-        TextFile::write(manifestPath_, RigManifest::toJson(outcomes_, options_.sync, true));
+        TextFile::replace(manifestPath_, RigManifest::toJson(outcomes_, options_.sync, true));
     } catch (const ToolError& e) {
         throw ToolError(std::string(e.what()) + "; the recordings stay beside it");
     }
