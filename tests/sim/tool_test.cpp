@@ -5,15 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <sys/wait.h>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
+#include "common/ToolRun.h"
 #include "recording/RecordingReader.h"
 #include "sim/BasestationSimulator.h"
 
@@ -27,19 +27,6 @@ constexpr unsigned int channels = 384;
 constexpr unsigned int electrodesOfType2 = 960;
 constexpr std::size_t packetBytes = 12 * 612;
 constexpr double voltsPerCode = 1.2 / 1023;
-
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun tool(const ScopedWorkDir& dir, const std::string& arguments) {
-    const int raw =
-        std::system((std::string(TOLMAREN_TOOL) + " " + arguments + " >out.txt 2>err.txt").c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, dir.readFile("out.txt"),
-            dir.readFile("err.txt")};
-}
 
 json readJson(const std::string& path) {
     return json::parse(std::ifstream(path));
@@ -146,7 +133,7 @@ std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::si
 TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
-    options.address = "127.0.0.2";
+    options.address = TestAddress::other();
     options.probeType = 2;
     options.serialNumber = 77;
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
@@ -155,7 +142,8 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
 
     const ToolRun record =
         tool(dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --low-latency "
-                  "--address 127.0.0.2");
+                  "--address " +
+                      TestAddress::other());
     ASSERT_EQ(record.status, 0) << record.err;
     EXPECT_EQ(record.err.find("TcpConnectionLink"), std::string::npos); // only with --verbose
     // Written to the probe: channel 0 AP gain code 3, BwHp 1, electrode 384 (channel 0, bank
@@ -170,7 +158,7 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     const json sidecar = readJson("rec.bin.json");
     EXPECT_EQ(sidecar["probe"]["type"], 2);
     EXPECT_EQ(sidecar["probe"]["serial_number"], 77);
-    EXPECT_EQ(sidecar["basestation"]["address"], "127.0.0.2");
+    EXPECT_EQ(sidecar["basestation"]["address"], TestAddress::other());
     EXPECT_EQ(sidecar["settings"]["high_pass_filter"], 1);
     EXPECT_EQ(sidecar["settings"]["channels"]["ap_gain_code"][383], 3);
     EXPECT_EQ(sidecar["settings"]["channels"]["bank"][383], 1);
@@ -207,15 +195,17 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
 // file left behind, complete or partial.
 TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
     struct Case {
-        const char* arguments;
+        std::string arguments;
         int status;
-        const char* message;
+        std::string message;
     };
+    const std::string vacant = TestAddress::vacant();
     const Case cases[] = {
-        {"info --address 127.0.0.3", 1, "port at 127.0.0.3:1235: Connection refused (errno 111)"},
+        {"info --address " + vacant, 1,
+         "port at " + vacant + ":1235: Connection refused (errno 111)"},
         {"info --address 127.0.0.300", 2, "not a numeric IPv4 address"},
         // The simulator listens where the tool looks.
-        {"info --address 127.0.0.2 --sim --no-reply", 1, "did not answer"},
+        {"info --address " + TestAddress::other() + " --sim --no-reply", 1, "did not answer"},
         {"record out.bin --seconds 1 --ap-gain 9", 2, "--ap-gain"},
         {"play missing.bin", 1, "cannot open missing.bin"},
         {"export zeros.bin outdir", 1, "zeros.bin holds no valid block"},
@@ -329,7 +319,7 @@ TEST(Tool, ExportKeepsTheTimelineOfADamagedRecording) {
 // The identity written with eeprom write-id is the one the next open reads.
 TEST(Tool, InfoShowsTheIdentityWrittenBefore) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.temperatureCode = 2220; // 0 degrees Celsius
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
