@@ -6,14 +6,16 @@ import json
 import numpy as np
 import pytest
 import tolmaren
+from conftest import loopback_address
 
-RIG_ADDRESS = "127.0.0.4"  # the first basestation's; the second is the next
+# This process's own addresses: the rig's first basestation and the next.
+RIG_ADDRESS, SECOND_ADDRESS = loopback_address(0), loopback_address(1)
 
 
 def test_record_rig_starts_every_probe_in_step(tmp_path):
     with tolmaren.Simulator(basestations=2, fast=False, address=RIG_ADDRESS) as rig, \
             tolmaren.Basestation(address=RIG_ADDRESS) as first, \
-            tolmaren.Basestation(address="127.0.0.5") as second:
+            tolmaren.Basestation(address=SECOND_ADDRESS) as second:
         with pytest.raises(ValueError, match="given twice"):
             tolmaren.record_rig([first, first], str(tmp_path / "twice"), packets=10)
         manifest = tolmaren.record_rig([first, second], str(tmp_path / "rig"), packets=500,
@@ -21,7 +23,7 @@ def test_record_rig_starts_every_probe_in_step(tmp_path):
         assert manifest == json.loads((tmp_path / "rig" / "rig.json").read_text())
         assert (manifest["synchronised"], manifest["ended"]) == (True, "completed")
         files = [probe["file"] for probe in manifest["probes"]]
-        assert files == ["probe-0-127.0.0.4.bin", "probe-1-127.0.0.5.bin"]
+        assert files == [f"probe-0-{RIG_ADDRESS}.bin", f"probe-1-{SECOND_ADDRESS}.bin"]
         assert manifest["leader"] == files[0]
         data = [tolmaren.read_recording(str(tmp_path / "rig" / name), raw=True)
                 for name in files]

@@ -5,6 +5,7 @@
 import numpy as np
 import pytest
 import tolmaren
+from conftest import STATION_ADDRESS, VACANT_ADDRESS
 
 PROBE_TYPE = 0
 
@@ -18,10 +19,10 @@ def report_row(path, label):
 
 def test_failures_raise_the_code_operation_and_words(tmp_path):
     with pytest.raises(tolmaren.Error) as refused:
-        tolmaren.Basestation(address="127.0.0.3").open()
+        tolmaren.Basestation(address=VACANT_ADDRESS).open()
     assert (refused.value.code, refused.value.operation) == (2, "tolmaren_open")
-    assert ("configuration port at 127.0.0.3:1235: Connection refused (errno 111) (code 2)"
-            in str(refused.value))
+    assert (f"configuration port at {VACANT_ADDRESS}:1235: Connection refused (errno 111) "
+            "(code 2)" in str(refused.value))
     with pytest.raises(ValueError, match="127.0.0.256 is not a numeric IPv4 address"):
         tolmaren.Basestation(address="127.0.0.256")
 
@@ -38,7 +39,7 @@ def test_failures_raise_the_code_operation_and_words(tmp_path):
 
 def test_identity_and_self_tests(station):
     assert (station.probe_type, station.serial_number) == (0, 77)
-    assert station.settings()["basestation"] == {"address": "127.0.0.2"}
+    assert station.settings()["basestation"] == {"address": STATION_ADDRESS}
     assert station.api_version == (4, 1) and station.fpga_version() == (4, 1)
     station.write_id(4321, 0)
     assert station.read_id() == (4321, 0)

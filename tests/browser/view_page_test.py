@@ -131,12 +131,19 @@ def number(text):
     return int(text) if text.isdigit() else None
 
 
+def own_address():
+    """This process's loopback address, so that tests run at once: 127.0.0.0
+    + 4 pid, as the other tests take theirs (tests/common/TestAddress.h)."""
+    host = 4 * os.getpid()
+    return f"127.{host >> 16 & 255}.{host >> 8 & 255}.{host & 255}"
+
+
 def main():
     tool = sys.argv[1]
     screenshot = os.environ.get("TOLMAREN_VIEW_SCREENSHOT")
     work = tempfile.mkdtemp(prefix="tolmaren-view-")
     view = subprocess.Popen(
-        [tool, "view", "--port", "0", "--sim", "--drop-at", str(DROP_AT), "--drop-count",
+        [tool, "view", "--port", "0", "--address", own_address(), "--sim", "--drop-at", str(DROP_AT), "--drop-count",
          str(DROP_COUNT)], cwd=work, stdout=subprocess.PIPE, text=True)
     browser = None
     try:

@@ -4,16 +4,17 @@
 
 #include "common/FastCalibrationApi.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "link/Diagnostics.h"
 #include "sim/BasestationSimulator.h"
 
-// An opened probe of the type and seed on the simulator at the fixed ports
-// in fast pacing, driven by the facade of the CI sweeps or one derived from
-// it. Needs the port lock of the sim tier.
+// An opened probe of the type and seed on the simulator at the test's own
+// address in fast pacing, driven by the facade of the CI sweeps or one
+// derived from it.
 template <typename Api = FastCalibrationApi> struct CalibrationProbe {
     explicit CalibrationProbe(int type, uint64_t seed = 1)
         : sim([&] {
-              tolmaren_sim::SimulatorOptions o;
+              auto o = TestAddress::simulator();
               o.probeType = type;
               o.seed = seed;
               o.data.pacing = tolmaren_sim::DataPacing::Fast;
@@ -21,6 +22,7 @@ template <typename Api = FastCalibrationApi> struct CalibrationProbe {
           }()) {
         diagnostics_ = Diagnostics::redirect(nullptr); // a line at every reconnection otherwise
         sim.start();
+        api.tolmaren_setBasestationAddress(TestAddress::own());
         api.tolmaren_startLog();
         EXPECT_EQ(api.tolmaren_open(0), 0u);
     }

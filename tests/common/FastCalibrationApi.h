@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "api/BasestationAddress.h"
 #include "common/CalibrationView.h"
 #include "data/TolmarenDataConnectionLink.h"
 
@@ -29,7 +28,7 @@ public:
         if (!tolmaren_isConnected()) return 1;
         delete dataLink_;
         dataLink_ = nullptr;
-        dataLink_ = new TolmarenDataConnectionLink(tolmarenBasestationAddress, 1234);
+        dataLink_ = new TolmarenDataConnectionLink(tolmaren_getBasestationAddress(), 1234);
         return 0;
     }
     unsigned int skipAdcData(unsigned int count) override {

@@ -10,10 +10,11 @@
 
 #include "api/Tolmaren_basestation_api.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "sim/BasestationSimulator.h"
 
-// The facade on a live configuration link to the in-process simulator on the
-// fixed port. The serial-link transactions and the data flush are replaceable
+// The facade on a live configuration link to the in-process simulator at the
+// test's own address. The serial-link transactions and the data flush are replaceable
 // operations; this class wraps them so that a test can act between the steps
 // of a procedure or fail one transaction as a faulty link would.
 class LiveControlApi final : public Tolmaren_basestation_api {
@@ -70,11 +71,12 @@ public:
     std::function<void()> onFlush;
 };
 
-// A simulator on the fixed ports and a facade connected to it through
-// setupConfigLink, logging into a fresh directory. Run under the port lock.
+// A simulator at the test's own address and a facade connected to it through
+// setupConfigLink, logging into a fresh directory.
 class LiveControlTest : public ::testing::Test {
 protected:
-    void startSimulator(int probeType, tolmaren_sim::SimulatorOptions options = {}) {
+    void startSimulator(int probeType,
+                        tolmaren_sim::SimulatorOptions options = TestAddress::simulator()) {
         api.reset(); // the ports are free again before the next simulator binds them
         sim.reset();
         options.probeType = probeType;
@@ -82,6 +84,7 @@ protected:
         sim->start();
         api = std::make_unique<LiveControlApi>();
         api->setProbeType(static_cast<int8_t>(probeType));
+        api->tolmaren_setBasestationAddress(TestAddress::own());
         api->tolmaren_startLog();
         ASSERT_EQ(api->setupConfigLink(), 0u);
     }

@@ -5,14 +5,14 @@
 
 #include "common/CalibrationView.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "sim/BasestationSimulator.h"
 
-// A simulator of one probe on the basestation's fixed ports and a facade to
-// open it, logging into a directory of its own. Tests using it need the port
-// lock of the sim tier.
+// A simulator of one probe at the test's own address and a facade to open it,
+// logging into a directory of its own.
 struct LiveProbe {
     static tolmaren_sim::SimulatorOptions probe(int type, uint32_t serial) {
-        tolmaren_sim::SimulatorOptions options;
+        auto options = TestAddress::simulator();
         options.probeType = type;
         options.serialNumber = serial;
         return options;
@@ -21,6 +21,7 @@ struct LiveProbe {
     explicit LiveProbe(const tolmaren_sim::SimulatorOptions& options, bool start = true)
         : sim(options) {
         if (start) sim.start();
+        api.tolmaren_setBasestationAddress(TestAddress::own());
         api.tolmaren_startLog();
     }
 

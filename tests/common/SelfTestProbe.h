@@ -2,15 +2,15 @@
 
 #include <vector>
 
-#include "api/BasestationAddress.h"
 #include "api/Tolmaren_basestation_api.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "data/TolmarenDataConnectionLink.h"
 #include "sim/BasestationSimulator.h"
 
-// The facade on both links of the in-process simulator (fixed ports), built
-// without the start-up sequence and its second of waiting for the stream to
-// pause. Test 4 waits milliseconds instead of seconds and loops back N = 1 to
+// The facade on both links of the in-process simulator at the test's own
+// address, built without the start-up sequence and its second of waiting for
+// the stream to pause. Test 4 waits milliseconds instead of seconds and loops back N = 1 to
 // 8^4 words; its datapath reset drains the stream only when asked to, as the
 // probe of a fresh simulator does not stream.
 class SelfTestApi : public Tolmaren_basestation_api {
@@ -18,8 +18,9 @@ public:
     using Tolmaren_basestation_api::test4Settings_;
     SelfTestApi() { test4Settings_ = {1, 5, 300, 5}; }
     void connect() {
+        tolmaren_setBasestationAddress(TestAddress::own());
         setupConfigLink();
-        dataLink_ = new TolmarenDataConnectionLink(tolmarenBasestationAddress, 1234);
+        dataLink_ = new TolmarenDataConnectionLink(tolmaren_getBasestationAddress(), 1234);
     }
     unsigned int tolmaren_flushData() override {
         return drain ? Tolmaren_basestation_api::tolmaren_flushData() : 0;

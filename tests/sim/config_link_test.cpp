@@ -6,6 +6,7 @@
 #include "api/Tolmaren_basestation_api.h"
 #include "common/LoopbackPeer.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "data/TolmarenDataConnectionLink.h"
 #include "registers/neuroprobe.h"
 #include "sim/BasestationSimulator.h"
@@ -24,6 +25,7 @@ const char* const connectedLine = "configuration link successfully connected\n";
 TEST(ConfigLink, SetupGivesOneWithoutABasestationThenReachesTheSimulatorsRegisters) {
     ScopedWorkDir dir;
     ConfigLinkApi api;
+    api.tolmaren_setBasestationAddress(TestAddress::own());
     api.tolmaren_startLog();
     LoopbackPeer peer;
     api.dataLink_ = new TolmarenDataConnectionLink("127.0.0.1", peer.port());
@@ -32,7 +34,7 @@ TEST(ConfigLink, SetupGivesOneWithoutABasestationThenReachesTheSimulatorsRegiste
     EXPECT_EQ(api.configLink_, nullptr);
     EXPECT_EQ(dir.readFile("api_log.txt").find(connectedLine), std::string::npos);
 
-    tolmaren_sim::BasestationSimulator sim; // the basestation's own address and ports
+    tolmaren_sim::BasestationSimulator sim(TestAddress::simulator()); // the basestation's ports
     sim.start();
     EXPECT_EQ(api.setupConfigLink(), 0u);
     EXPECT_NE(dir.readFile("api_log.txt").find(connectedLine), std::string::npos);

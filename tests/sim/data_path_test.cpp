@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "common/ToolRun.h"
 #include "link/FileDescriptor.h"
 #include "recording/LiveReader.h"
@@ -48,7 +49,7 @@ TEST(DataPath, EveryReaderCountsWhatTheSimulatorSentUnderEachFault) {
     for (const FaultCase& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedWorkDir dir;
-        tolmaren_sim::SimulatorOptions options;
+        auto options = TestAddress::simulator();
         options.probeType = 2;
         options.data.pacing = tolmaren_sim::DataPacing::Fast;
         tolmaren_sim::BasestationSimulator sim(options);
@@ -57,6 +58,7 @@ TEST(DataPath, EveryReaderCountsWhatTheSimulatorSentUnderEachFault) {
         sim.setDataFaults(faults);
         sim.start();
         Tolmaren_basestation_api api;
+        api.tolmaren_setBasestationAddress(TestAddress::own());
         ASSERT_EQ(api.tolmaren_open(0), 0u);
         ASSERT_EQ(api.tolmaren_startRecording("live.bin"), 0u);
         tolmaren_recording::LiveReader live(api);

@@ -8,6 +8,7 @@
 
 #include "api/BasestationAddress.h"
 #include "common/LiveProbe.h"
+#include "common/TestAddress.h"
 
 using tolmaren_sim::UartFailure;
 using tolmaren_sim::UartFault;
@@ -128,7 +129,7 @@ TEST(OpenWithoutProbe, BasestationFaults) {
         EXPECT_EQ(noData.api.tolmaren_open(0), 1u);
         ConnectionFailure failure;
         ASSERT_EQ(noData.api.tolmaren_getConnectionFailure(failure), 0u);
-        EXPECT_EQ(failure.address, "127.0.0.1");
+        EXPECT_EQ(failure.address, TestAddress::own());
         EXPECT_EQ(failure.port, 1234);
         EXPECT_EQ(failure.errorNumber, ECONNREFUSED);
         EXPECT_EQ(failure.reason, "Connection refused");
@@ -149,22 +150,22 @@ TEST(OpenWithoutProbe, BasestationFaults) {
 // is refused names the address, the port and the system's reason.
 TEST(OpenAtAddress, ChosenByTheOperationOrTheEnvironment) {
     auto options = LiveProbe::probe(0, 0);
-    options.address = "127.0.0.2";
+    options.address = TestAddress::other();
     LiveProbe p(options);
     ConnectionFailure failure;
-    ASSERT_EQ(p.api.tolmaren_setBasestationAddress("127.0.0.3"), 0u);
+    ASSERT_EQ(p.api.tolmaren_setBasestationAddress(TestAddress::vacant()), 0u);
     EXPECT_EQ(p.api.tolmaren_open(0), 2u);
     ASSERT_EQ(p.api.tolmaren_getConnectionFailure(failure), 0u);
-    EXPECT_EQ(failure.address, "127.0.0.3");
+    EXPECT_EQ(failure.address, TestAddress::vacant());
     EXPECT_EQ(failure.port, 1235);
     EXPECT_EQ(failure.errorNumber, ECONNREFUSED);
     EXPECT_EQ(failure.reason, "Connection refused");
 
-    ASSERT_EQ(p.api.tolmaren_setBasestationAddress("127.0.0.2"), 0u);
+    ASSERT_EQ(p.api.tolmaren_setBasestationAddress(TestAddress::other()), 0u);
     EXPECT_EQ(p.api.tolmaren_open(0), 0u);
     p.api.tolmaren_close();
 
-    setenv(BasestationAddress::environmentVariable, "127.0.0.2", 1);
+    setenv(BasestationAddress::environmentVariable, TestAddress::other().c_str(), 1);
     Tolmaren_basestation_api fromEnvironment;
     unsetenv(BasestationAddress::environmentVariable);
     EXPECT_EQ(fromEnvironment.tolmaren_open(0), 0u);

@@ -14,6 +14,8 @@
 #include <unistd.h>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
+#include "common/ToolRun.h"
 #include "recording/RecordingReader.h"
 #include "recording/Sidecar.h"
 #include "sim/BasestationRegisters.h"
@@ -83,8 +85,8 @@ struct Case {
 // Runs `tolmaren record rec.bin ARGUMENTS` against `sim`; returns its exit
 // status.
 int runRecord(tolmaren_sim::BasestationSimulator& sim, const Case& c) {
-    const std::string command = std::string("exec ") + TOLMAREN_TOOL + " record rec.bin " +
-                                c.arguments + " >out.txt 2>err.txt";
+    const std::string command =
+        "exec " + toolCommand(std::string("record rec.bin ") + c.arguments) + " >out.txt 2>err.txt";
     const pid_t child = fork();
     if (child == 0) {
         if (c.fileLimit != 0) {
@@ -140,7 +142,7 @@ TEST(Record, EveryEndKeepsWhatWasRecordedAndSaysWhy) {
     };
     for (const Case& c : cases) {
         ScopedWorkDir dir;
-        tolmaren_sim::SimulatorOptions options;
+        auto options = TestAddress::simulator();
         options.data.pacing = c.pacing;
         tolmaren_sim::BasestationSimulator sim(options);
         sim.start();
@@ -173,7 +175,7 @@ TEST(Record, EveryEndKeepsWhatWasRecordedAndSaysWhy) {
 // with the probe set up as before.
 TEST(Record, ReconnectGoesOnInANewSegment) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.probeType = 2;
     options.data.pacing = DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
@@ -208,13 +210,13 @@ TEST(Record, RefusesAnExistingFileUnlessForced) {
     ScopedWorkDir dir;
     std::ofstream("rec.bin") << "an earlier recording";
     const std::string record =
-        std::string(TOLMAREN_TOOL) + " record rec.bin --packets 10 --sim --fast-data 2>err.txt";
+        toolCommand("record rec.bin --packets 10 --sim --fast-data") + " 2>err.txt";
     EXPECT_EQ(WEXITSTATUS(std::system(record.c_str())), 1);
     EXPECT_NE(dir.readFile("err.txt").find("rec.bin exists: pass --force"), std::string::npos);
     EXPECT_EQ(dir.readFile("rec.bin"), "an earlier recording");
     EXPECT_FALSE(fs::exists("rec.bin.json"));
-    const std::string forced = std::string(TOLMAREN_TOOL) +
-                               " record rec.bin --packets 10 --force --sim --fast-data 2>err.txt";
+    const std::string forced =
+        toolCommand("record rec.bin --packets 10 --force --sim --fast-data") + " 2>err.txt";
     EXPECT_EQ(WEXITSTATUS(std::system(forced.c_str())), 0) << dir.readFile("err.txt");
     EXPECT_EQ(fs::file_size("rec.bin"), 10 * 12 * blockBytes);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "common/ToolRun.h"
 #include "recording/ProbeSnapshot.h"
 #include "recording/RecordingReader.h"
@@ -28,7 +29,7 @@ using tolmaren_recording::RecordingInfo;
 using tolmaren_recording::RigRecorder;
 using End = RecordingInfo::End;
 
-constexpr const char* rigAddress = "127.0.0.1"; // the first basestation's
+const std::string rigAddress = TestAddress::own(); // the first basestation's; the next is other()
 constexpr unsigned int stations = 2;
 constexpr uint64_t packets = 1500; // 0.6 s: at least one edge of the 1 Hz wave
 

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "common/SelfTestProbe.h"
+#include "common/TestAddress.h"
+#include "common/ToolRun.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ struct Case {
 
 void check(const std::vector<Case>& cases) {
     for (const Case& c : cases) {
-        Options options;
+        Options options = TestAddress::simulator();
         options.memoryTestMs = 20;
         if (c.setup) c.setup(options);
         SelfTestProbe p(options);
@@ -266,7 +268,7 @@ TEST(SelfTest, Test9) {
 TEST(SelfTest, ToolPrintsEachVerdictAndFailsWhenOneFails) {
     ScopedWorkDir dir;
     const std::string command =
-        std::string(TOLMAREN_TOOL) + " selftest 6 7 --seconds 0.01 --sim --prbs-errors 2 >out.txt";
+        toolCommand("selftest 6 7 --seconds 0.01 --sim --prbs-errors 2") + " >out.txt";
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
     const std::string out = dir.readFile("out.txt");

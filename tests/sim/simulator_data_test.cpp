@@ -9,9 +9,9 @@
 #include <sys/socket.h>
 #include <thread>
 
-#include "api/BasestationAddress.h"
 #include "common/DataTestApi.h"
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "data/TolmarenDataConnectionLink.h"
 #include "link/FileDescriptor.h"
 #include "sim/BasestationSimulator.h"
@@ -23,19 +23,20 @@ namespace {
 class LiveApi : public Tolmaren_basestation_api {
 public:
     using Tolmaren_basestation_api::setupConfigLink;
+    LiveApi() { tolmaren_setBasestationAddress(TestAddress::own()); }
     // Sets the data mode and opens a new data connection, on which the
     // simulator starts a new stream.
     unsigned int connectData(bool electrodeMode) {
         const unsigned int status = tolmaren_datamode(electrodeMode);
         delete dataLink_;
-        dataLink_ = new TolmarenDataConnectionLink(tolmarenBasestationAddress, 1234);
+        dataLink_ = new TolmarenDataConnectionLink(tolmaren_getBasestationAddress(), 1234);
         return status;
     }
 };
 
 TEST(SimulatorData, GeneratorStreamDecodesInBothFormsAndIsRecordedAsSent) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     options.data.captureBytes = 1u << 16;
     tolmaren_sim::BasestationSimulator sim(options);
@@ -87,7 +88,7 @@ TEST(SimulatorData, GeneratorStreamDecodesInBothFormsAndIsRecordedAsSent) {
 // The faults of the data stream as the facade reports them, and a close and
 // a new open recovering after them.
 TEST(SimulatorData, StreamFaultsGiveTheirCodesAndACloseAndOpenRecover) {
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
@@ -127,7 +128,7 @@ TEST(SimulatorData, StreamFaultsGiveTheirCodesAndACloseAndOpenRecover) {
 std::vector<uint8_t> readStream(tolmaren_sim::UniqueFd& fd, std::size_t n) {
     fd.reset(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address{AF_INET, htons(1234), {}, {}};
-    ::inet_pton(AF_INET, tolmarenBasestationAddress, &address.sin_addr);
+    ::inet_pton(AF_INET, TestAddress::own().c_str(), &address.sin_addr);
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {};
     std::vector<uint8_t> bytes(n);
     std::size_t got = 0;
@@ -190,7 +191,7 @@ TEST(SimulatorData, FaultsShowInTheRawStreamWhereArmedAndTheCountsMatchIt) {
          {{99, 105}, {199, 213}},
          {250}},
     };
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
@@ -261,7 +262,7 @@ TEST(SimulatorData, FaultsShowInTheRawStreamWhereArmedAndTheCountsMatchIt) {
 // flush while the stream flows stops at its bound with a code of its own.
 TEST(SimulatorData, StallLosesNoByteAndAFlushOfAFlowingStreamIsBounded) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "api/Tolmaren_basestation_api.h"
+#include "common/TestAddress.h"
 #include "sim/SimulatorRig.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::vector<std::pair<uint32_t, uint16_t>> blocks(Tolmaren_basestation_api& api,
 TEST(SimulatorRig, SoftwareStartOfOneStartsItsFollowersInStep) {
     for (const DataPacing pacing : {DataPacing::Fast, DataPacing::RealTime}) {
         SCOPED_TRACE(pacing == DataPacing::Fast ? "fast" : "real time");
-        tolmaren_sim::SimulatorOptions options;
+        auto options = TestAddress::simulator();
         options.serialNumber = 40;
         options.data.pacing = pacing;
         options.data.fifoBytes = std::size_t(1) << 30; // a slow reader loses nothing
@@ -44,7 +45,8 @@ TEST(SimulatorRig, SoftwareStartOfOneStartsItsFollowersInStep) {
         std::vector<std::thread> opening; // each open waits a second for its stream to drain
         for (unsigned int k = 0; k < 3; ++k) {
             stations[k] = std::make_unique<Tolmaren_basestation_api>();
-            stations[k]->tolmaren_setBasestationAddress("127.0.0." + std::to_string(k + 1));
+            stations[k]->tolmaren_setBasestationAddress(
+                tolmaren_sim::SimulatorRig::address(options.address, k));
             opening.emplace_back([&, k] { opened[k] = stations[k]->tolmaren_open(0); });
         }
         for (auto& thread : opening)

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "common/LiveControlApi.h"
+#include "common/TestAddress.h"
 #include "link/FileDescriptor.h"
 #include "sim/CommandLine.h"
 #include "vci/VciEncoder.h"
@@ -72,7 +73,7 @@ TEST(SimulatorCommandLine, OptionsAndRefusals) {
 }
 
 TEST_F(Simulator, IdentityAndEepromFileSurviveARestart) {
-    SimulatorOptions options;
+    SimulatorOptions options = TestAddress::simulator();
     options.eepromFile = dir.path() + "/probe.eeprom";
     options.serialNumber = 1234;
     startSimulator(2, options);
@@ -84,7 +85,7 @@ TEST_F(Simulator, IdentityAndEepromFileSurviveARestart) {
     sim->modify([](tolmaren_sim::HardwareModel& hw) { return hw.eeprom.write(1000, 0x5A); });
     api.reset();
     sim.reset();
-    SimulatorOptions restart;
+    SimulatorOptions restart = TestAddress::simulator();
     restart.eepromFile = options.eepromFile;
     tolmaren_sim::BasestationSimulator again(restart);
     EXPECT_EQ(again.probeType(), 2);

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "common/ToolRun.h"
 #include "recording/RecordingReader.h"
 #include "sim/BasestationSimulator.h"
@@ -148,7 +149,7 @@ std::vector<bool> bits(const std::vector<bool>& chain, std::size_t from, std::si
 TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     ScopedWorkDir dir;
     tolmaren_sim::SimulatorOptions options;
-    options.address = "127.0.0.2";
+    options.address = TestAddress::other();
     options.probeType = 2;
     options.serialNumber = 77;
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
@@ -157,7 +158,8 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
 
     const ToolRun record =
         tool(dir, "record rec.bin --packets 500 --ap-gain 3 --bank 1 --filter 1 --low-latency "
-                  "--address 127.0.0.2");
+                  "--address " +
+                      TestAddress::other());
     ASSERT_EQ(record.status, 0) << record.err;
     EXPECT_EQ(record.err.find("TcpConnectionLink"), std::string::npos); // only with --verbose
     // Written to the probe: channel 0 AP gain code 3, BwHp 1, electrode 384 (channel 0, bank
@@ -172,7 +174,7 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
     const json sidecar = readJson("rec.bin.json");
     EXPECT_EQ(sidecar["probe"]["type"], 2);
     EXPECT_EQ(sidecar["probe"]["serial_number"], 77);
-    EXPECT_EQ(sidecar["basestation"]["address"], "127.0.0.2");
+    EXPECT_EQ(sidecar["basestation"]["address"], TestAddress::other());
     EXPECT_EQ(sidecar["settings"]["high_pass_filter"], 1);
     EXPECT_EQ(sidecar["settings"]["channels"]["ap_gain_code"][383], 3);
     EXPECT_EQ(sidecar["settings"]["channels"]["bank"][383], 1);
@@ -209,15 +211,17 @@ TEST(Tool, RecordsConfiguredProbeAndExportsItWithItsGeometry) {
 // file left behind, complete or partial.
 TEST(Tool, FailuresGiveAMessageAndLeaveNoOutput) {
     struct Case {
-        const char* arguments;
+        std::string arguments;
         int status;
-        const char* message;
+        std::string message;
     };
+    const std::string vacant = TestAddress::vacant();
     const Case cases[] = {
-        {"info --address 127.0.0.3", 1, "port at 127.0.0.3:1235: Connection refused (errno 111)"},
+        {"info --address " + vacant, 1,
+         "port at " + vacant + ":1235: Connection refused (errno 111)"},
         {"info --address 127.0.0.300", 2, "not a numeric IPv4 address"},
         // The simulator listens where the tool looks.
-        {"info --address 127.0.0.2 --sim --no-reply", 1, "did not answer"},
+        {"info --address " + TestAddress::other() + " --sim --no-reply", 1, "did not answer"},
         {"record out.bin --seconds 1 --ap-gain 9", 2, "--ap-gain"},
         {"play missing.bin", 1, "cannot open missing.bin"},
         {"export zeros.bin outdir", 1, "zeros.bin holds no valid block"},
@@ -373,7 +377,7 @@ TEST(Tool, ForeignNamesAndTextsExportAndPrintSafely) {
 // The identity written with eeprom write-id is the one the next open reads.
 TEST(Tool, InfoShowsTheIdentityWrittenBefore) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.temperatureCode = 2220; // 0 degrees Celsius
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();

@@ -20,6 +20,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include "common/ScopedWorkDir.h"
+#include "common/TestAddress.h"
 #include "sim/BasestationSimulator.h"
 
 namespace {
@@ -159,12 +160,6 @@ template <typename Check> void waitFor(const char* what, Check check) {
     }
 }
 
-tolmaren_sim::SimulatorOptions simulatorAt(const char* address) {
-    tolmaren_sim::SimulatorOptions options;
-    options.address = address;
-    return options;
-}
-
 const std::string settings = R"({"type": "settings", "channels": [0, 1, 2, 3, 4, 5, 6, 7, 8, 9,
     10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31],
     "window_seconds": 0.5, "high_pass": true, "common_average": true})";
@@ -176,9 +171,9 @@ const std::string settings = R"({"type": "settings", "channels": [0, 1, 2, 3, 4,
 // on a message that is not the page's; at most 4 pages and 16 connections.
 TEST(View, ServesThePageAndRefusesStrangers) {
     ScopedWorkDir dir;
-    tolmaren_sim::BasestationSimulator sim(simulatorAt("127.0.0.2"));
+    tolmaren_sim::BasestationSimulator sim(TestAddress::simulator());
     sim.start();
-    ViewProcess view("--address 127.0.0.2");
+    ViewProcess view("--address " + TestAddress::own());
     ASSERT_NE(view.port(), 0) << dir.readFile("view.err");
     const std::string host = view.host();
     const std::string origin = "http://" + host;
@@ -273,12 +268,12 @@ TEST(View, ServesThePageAndRefusesStrangers) {
 // token; the page's script does not.
 TEST(View, ListeningBeyondLoopbackNeedsTheToken) {
     ScopedWorkDir dir;
-    tolmaren_sim::BasestationSimulator sim(simulatorAt("127.0.0.2"));
+    tolmaren_sim::BasestationSimulator sim(TestAddress::simulator());
     sim.start();
-    ViewProcess view("--listen 127.0.0.3 --address 127.0.0.2");
+    ViewProcess view("--listen " + TestAddress::other() + " --address " + TestAddress::own());
     ASSERT_EQ(view.token().size(), 32u) << dir.readFile("view.out");
     const std::string host = view.host();
-    ASSERT_EQ(host, "127.0.0.3:" + std::to_string(view.port()));
+    ASSERT_EQ(host, TestAddress::other() + ":" + std::to_string(view.port()));
     const std::string withToken = "?token=" + view.token();
     struct Case {
         std::string target;
@@ -293,10 +288,10 @@ TEST(View, ListeningBeyondLoopbackNeedsTheToken) {
         {"/view.js", 200},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(request("127.0.0.3", view.port(), c.target, host).result_int(), c.status)
+        EXPECT_EQ(request(TestAddress::other(), view.port(), c.target, host).result_int(), c.status)
             << c.target;
-    EXPECT_EQ(upgrade("127.0.0.3", view.port(), "/ws", host, "http://" + host), 403u);
-    EXPECT_EQ(upgrade("127.0.0.3", view.port(), "/ws" + withToken, host, "http://" + host), 101u);
+    EXPECT_EQ(upgrade(TestAddress::other(), view.port(), "/ws", host, "http://" + host), 403u);
+    EXPECT_EQ(upgrade(TestAddress::other(), view.port(), "/ws" + withToken, host, "http://" + host), 101u);
     EXPECT_EQ(view.stop(), 0);
 }
 
@@ -306,9 +301,9 @@ TEST(View, ListeningBeyondLoopbackNeedsTheToken) {
 // FIFO never overflowed, so nothing waited for the stalled page.
 TEST(View, StalledPageCostsTheRecordingNothing) {
     ScopedWorkDir dir;
-    tolmaren_sim::BasestationSimulator sim(simulatorAt("127.0.0.2"));
+    tolmaren_sim::BasestationSimulator sim(TestAddress::simulator());
     sim.start();
-    ViewProcess view("--address 127.0.0.2");
+    ViewProcess view("--address " + TestAddress::own());
     const std::string origin = "http://" + view.host();
     Page stalled("127.0.0.1", view.port(), "/ws", view.host(), origin, 4096);
     ASSERT_TRUE(stalled.open);

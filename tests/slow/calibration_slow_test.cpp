@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "common/CalibrationProbe.h"
+#include "common/TestAddress.h"
+#include "common/ToolRun.h"
 
 TEST(SlowCalibration, FullAdcCalibrationFindsEveryPairAndAdc) {
     CalibrationProbe<> probe(2, 7);
@@ -30,13 +32,14 @@ TEST(SlowCalibration, FullAdcCalibrationFindsEveryPairAndAdc) {
 
 TEST(SlowCalibration, ToolStoresTheGainCorrectionsThatReachTheBasestationAfterAnOpen) {
     ScopedWorkDir dir;
-    tolmaren_sim::SimulatorOptions options;
+    auto options = TestAddress::simulator();
     options.data.pacing = tolmaren_sim::DataPacing::Fast;
     tolmaren_sim::BasestationSimulator sim(options);
     sim.start();
-    ASSERT_EQ(std::system(TOLMAREN_TOOL " calibrate gain --store >out.txt"), 0);
+    ASSERT_EQ(std::system((toolCommand("calibrate gain --store") + " >out.txt").c_str()), 0);
     EXPECT_NE(dir.readFile("out.txt").find("gain correction    min 0.9"), std::string::npos);
     Tolmaren_basestation_api api;
+    api.tolmaren_setBasestationAddress(TestAddress::own());
     ASSERT_EQ(api.tolmaren_open(0), 0u);
     ASSERT_EQ(api.tolmaren_applyGainCalibrationFromEeprom(), 0u);
     std::vector<unsigned short> registers;
