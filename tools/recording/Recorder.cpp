@@ -61,7 +61,7 @@ std::string secondsText(double seconds) {
 Recorder::Recorder(Tolmaren_basestation_api& api, const std::string& path, RecordingInfo settings,
                    const Options& options)
     : api_(api), decoder_(api.tolmaren_getStreamDecoder()), decoderSource_(decoder_.source()),
-      options_(options), settings_(std::move(settings)) {
+      decoderCodes_(decoder_.decodesCodes()), options_(options), settings_(std::move(settings)) {
     if (!options_.allowNoElectrodes && settings_.recordingChannels() == 0)
         throw ToolError("no channel records an electrode (probe types 2 and 3 open with every "
                         "electrode disconnected): select a bank first with --bank (Python: "
@@ -133,6 +133,7 @@ void Recorder::beginStream() {
     OutputFile::syncDirectoryOf(segment.path);
     source_ = std::make_unique<RecordingSource>(*decoderSource_, pending_);
     decoder_.setSource(source_.get());
+    decoder_.decodeCodes(false);
     lastData_ = Clock::now();
     nextSync_ = lastData_ + syncInterval;
 }
@@ -317,6 +318,7 @@ void Recorder::writeSidecar(Segment& segment) {
 void Recorder::restoreSource() {
     if (!source_) return;
     decoder_.setSource(decoderSource_);
+    decoder_.decodeCodes(decoderCodes_);
     source_.reset();
 }
 

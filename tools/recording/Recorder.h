@@ -72,7 +72,9 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // The next packet, whole or abandoned, valid until the next call. Null
+    // The next packet, whole or abandoned, valid until the next call: its
+    // blocks checked and counted but not decoded, so that only present,
+    // position and segment hold (recording costs less that way). Null
     // while the stream pauses (after at most the data link's 1-s time-out,
     // so that the caller can look for a stop request), while a lost link is
     // being reopened, and once the recording has ended by itself.
@@ -116,6 +118,7 @@ private:
     Tolmaren_basestation_api& api_;
     StreamDecoder& decoder_;
     BlockSource* const decoderSource_;
+    const bool decoderCodes_; // the decoder's setting, back once recording ends
     Options options_;
     RecordingInfo settings_;
     std::optional<ProbeState> state_; // with reconnect
