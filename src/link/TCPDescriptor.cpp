@@ -53,11 +53,36 @@ bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int
 bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
                                        unsigned int& done) {
     for (done = 0; done < least;) {
-        const unsigned int count = readAvailable(buffer + done, length - done);
+        unsigned int count = 0;
+        if (least - done >= batchBytes && readTimeoutMilli_ > batchWaitMilli)
+            count = readBatch(buffer + done, length - done, batchBytes);
+        if (count == 0) count = readAvailable(buffer + done, length - done);
         if (count == 0) return false;
         done += count;
     }
     return true;
+}
+
+unsigned int TCPDescriptor::readBatch(char* buffer, unsigned int length, unsigned int mark) {
+    setLowWater(mark);
+    if (waitFor(handle(), POLLIN, batchWaitMilli) == Wait::Failed)
+        throw ReadError("TCPDescriptor readn failed");
+    for (;;) {
+        const ssize_t count = ::recv(handle(), buffer, length, MSG_DONTWAIT);
+        if (count > 0) return static_cast<unsigned int>(count);
+        if (count == 0) throw ReadError("TCPDescriptor readn failed");
+        if (errno == EINTR) continue;
+        if (wouldBlock(errno)) return 0;
+        throw ReadError("TCPDescriptor readn failed");
+    }
+}
+
+void TCPDescriptor::setLowWater(unsigned int bytes) {
+    if (bytes == lowWater_) return;
+    const int value = static_cast<int>(bytes);
+    // Without it every wait ends at the first byte, which costs only time.
+    if (::setsockopt(handle(), SOL_SOCKET, SO_RCVLOWAT, &value, sizeof value) == 0)
+        lowWater_ = bytes;
 }
 
 // With a time-out the socket is only ever used without blocking, so that no
@@ -65,6 +90,7 @@ bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigne
 // otherwise the descriptor waits for readiness and tries again.
 unsigned int TCPDescriptor::readAvailable(char* buffer, unsigned int length) {
     if (length == 0) return 0;
+    setLowWater(1);
     for (;;) {
         const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
         const ssize_t count = ::recv(handle(), buffer, length, flags);
