@@ -1,5 +1,6 @@
 #include "link/TCPDescriptor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <poll.h>
@@ -53,9 +54,10 @@ bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int
 bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
                                        unsigned int& done) {
     for (done = 0; done < least;) {
+        const unsigned int wanted = least - done;
         unsigned int count = 0;
-        if (least - done >= batchBytes && readTimeoutMilli_ > batchWaitMilli)
-            count = readBatch(buffer + done, length - done, batchBytes);
+        if (wanted >= minBatchBytes && readTimeoutMilli_ > batchWaitMilli)
+            count = readBatch(buffer + done, length - done, std::min(wanted, batchBytes));
         if (count == 0) count = readAvailable(buffer + done, length - done);
         if (count == 0) return false;
         done += count;

@@ -21,14 +21,16 @@ public:
     bool readnCounted(char* buffer, unsigned int length, unsigned int& done) override;
     // As readnCounted, but done once `least` bytes have arrived: it takes
     // what the socket holds then, up to length, and waits for no more. While
-    // at least batchBytes are still wanted, with a read time-out set, it
-    // wakes once a batch of them has arrived rather than at every segment
-    // (a stream at 18 MB/s arrives in thousands of them a second); a batch
-    // that does not complete within batchWaitMilli is taken as it is, and
-    // the wait for more goes on as without batches, so a pause of the
-    // stream is found at most batchWaitMilli later than without them.
+    // at least minBatchBytes are still wanted, with a read time-out set, it
+    // wakes once a batch of them (at most batchBytes) has arrived rather
+    // than at every segment (a stream at 18 MB/s arrives in thousands of
+    // them a second); a batch that does not complete within batchWaitMilli
+    // is taken as it is, and the wait for more goes on as without batches,
+    // so a pause of the stream is found at most batchWaitMilli later than
+    // without them.
     bool readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
                             unsigned int& done);
+    static constexpr unsigned int minBatchBytes = 64 * 1024;
     static constexpr unsigned int batchBytes = 256 * 1024;
     static constexpr unsigned int batchWaitMilli = 100;
     bool writenCounted(const char* buffer, unsigned int length, unsigned int& done) override;
