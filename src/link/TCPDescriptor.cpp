@@ -5,6 +5,7 @@
 #include <climits>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace morvek {
@@ -38,6 +39,19 @@ TCPDescriptor::TCPDescriptor(unsigned int socket) : socket_(socket) {}
 
 TCPDescriptor::~TCPDescriptor() {
     TCPDescriptor::close();
+}
+
+void TCPDescriptor::setReadTimeout(unsigned int seconds) {
+    setReadTimeoutMilli(seconds * 1000u);
+}
+
+void TCPDescriptor::setReadTimeoutMilli(unsigned int milliseconds) {
+    timeval timeout{};
+    timeout.tv_sec = static_cast<time_t>(milliseconds / 1000u);
+    timeout.tv_usec = static_cast<suseconds_t>(milliseconds % 1000u * 1000u);
+    if (::setsockopt(handle(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
+        throw ReadError("TCPDescriptor cannot set the read time-out");
+    FileDescriptor::setReadTimeoutMilli(milliseconds);
 }
 
 void TCPDescriptor::close() {
@@ -87,23 +101,18 @@ void TCPDescriptor::setLowWater(unsigned int bytes) {
         lowWater_ = bytes;
 }
 
-// With a time-out the socket is only ever used without blocking, so that no
-// single call can outlast the wait: data already waiting is taken at once,
-// otherwise the descriptor waits for readiness and tries again.
+// The socket's receive time-out bounds the wait: it ends without data only
+// when the time-out passed.
 unsigned int TCPDescriptor::readAvailable(char* buffer, unsigned int length) {
     if (length == 0) return 0;
     setLowWater(1);
     for (;;) {
-        const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
-        const ssize_t count = ::recv(handle(), buffer, length, flags);
+        const ssize_t count = ::recv(handle(), buffer, length, 0);
         if (count > 0) return static_cast<unsigned int>(count);
         if (count == 0) throw ReadError("TCPDescriptor readn failed");
         if (errno == EINTR) continue;
-        if (!(readTimeoutMilli_ != 0 && wouldBlock(errno)))
-            throw ReadError("TCPDescriptor readn failed");
-        const Wait wait = waitFor(handle(), POLLIN, readTimeoutMilli_);
-        if (wait == Wait::TimedOut) return 0;
-        if (wait == Wait::Failed) throw ReadError("TCPDescriptor readn failed");
+        if (readTimeoutMilli_ != 0 && wouldBlock(errno)) return 0;
+        throw ReadError("TCPDescriptor readn failed");
     }
 }
 
@@ -142,7 +151,9 @@ unsigned int TCPDescriptor::readSome(char* buffer, unsigned int length) {
     for (;;) {
         const ssize_t count = ::recv(handle(), buffer, length, 0);
         if (count > 0) return static_cast<unsigned int>(count);
-        if (count == 0 || errno != EINTR) throw ReadError("FileDescriptor readSome failed");
+        // The receive time-out passing is no end: this read waits on.
+        if (count == 0 || !(errno == EINTR || (readTimeoutMilli_ != 0 && wouldBlock(errno))))
+            throw ReadError("FileDescriptor readSome failed");
     }
 }
 
