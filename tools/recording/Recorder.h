@@ -105,7 +105,9 @@ private:
     void discardSegment();
     void beginStream();
     void keepUp(Clock::time_point now, bool paused);
-    void flush();
+    // All pending bytes, or (`all` false) those up to the last page
+    // boundary of the file.
+    void flush(bool all);
     void endSegment(RecordingInfo::End end, std::string detail);
     void stop(RecordingInfo::End end, const std::string& detail);
     void writeFailed(const WriteError& error);
@@ -133,6 +135,10 @@ private:
     // account for: where a file that cannot take more is cut back to.
     uint64_t wholeBytes_ = 0;
     StreamCounts wholeCounts_;
+    // The latest point the counts account for, which may still lie in the
+    // pending bytes: it becomes the whole point once the file holds it.
+    uint64_t pointBytes_ = 0;
+    StreamCounts pointCounts_;
     StreamCounts earlierCounts_; // of the segments ended
     uint64_t earlierBytes_ = 0;
     Clock::time_point lastData_;
