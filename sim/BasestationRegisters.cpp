@@ -33,9 +33,9 @@ bool BasestationRegisters::mapped(uint32_t address) {
            within(address, scale, spaceEnd);
 }
 
-uint32_t BasestationRegisters::read(uint32_t address) {
+uint32_t BasestationRegisters::read(uint32_t address, Clock::time_point now) {
     if (!mapped(address)) return 0;
-    advanceCounters(Clock::now());
+    advanceCounters(now);
     switch (address) {
     case rxData:
         return bridge_.popReceived();
@@ -44,7 +44,7 @@ uint32_t BasestationRegisters::read(uint32_t address) {
     case rxAccel:
         return bridge_.popShifted();
     default:
-        return current(address);
+        return current(address, now);
     }
 }
 
@@ -58,12 +58,11 @@ uint32_t BasestationRegisters::peek(uint32_t address) const {
     case rxAccel:
         return bridge_.peekShifted();
     default:
-        return current(address);
+        return current(address, Clock::now());
     }
 }
 
-uint32_t BasestationRegisters::current(uint32_t address) const {
-    const auto now = Clock::now();
+uint32_t BasestationRegisters::current(uint32_t address, Clock::time_point now) const {
     switch (address) {
     case fpgaMajor:
         return options_.fpgaVersionMajor;
@@ -111,9 +110,8 @@ uint32_t BasestationRegisters::current(uint32_t address) const {
     return words_[address / 4];
 }
 
-void BasestationRegisters::write(uint32_t address, uint32_t value) {
+void BasestationRegisters::write(uint32_t address, uint32_t value, Clock::time_point now) {
     if (!mapped(address)) return;
-    const auto now = Clock::now();
     advanceCounters(now);
     uint32_t& stored = words_[address / 4];
     switch (address) {

@@ -75,8 +75,9 @@ public:
     BasestationRegisters(const SimulatorOptions& options, UartBridge& bridge,
                          const Headstage& headstage, const Faults& faults, TriggerLine& line);
 
-    uint32_t read(uint32_t address);
-    void write(uint32_t address, uint32_t value);
+    // At `now`: the words of one burst share the time of their request.
+    uint32_t read(uint32_t address, Clock::time_point now = Clock::now());
+    void write(uint32_t address, uint32_t value, Clock::time_point now = Clock::now());
     // The value a read would return, without its side effects (no FIFO byte
     // taken, no flag cleared).
     uint32_t peek(uint32_t address) const;
@@ -106,7 +107,7 @@ public:
 
 private:
     static bool mapped(uint32_t address);
-    uint32_t current(uint32_t address) const;
+    uint32_t current(uint32_t address, Clock::time_point now) const;
     void advanceCounters(Clock::time_point now);
     void resetBasestation();
 

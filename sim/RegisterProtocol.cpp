@@ -42,6 +42,7 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
     };
 
     const std::vector<uint32_t> words = toWords(request);
+    const auto now = BasestationRegisters::Clock::now();
     const uint32_t increment = (words[0] >> 16) & 0xFF;
     const std::size_t count = (words[0] & 0xFFFF) + 1;
     auto wellFormed = [&](std::size_t expectedWords) {
@@ -56,7 +57,7 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
         reply.reserve(count + 2);
         uint32_t address = words[1];
         for (std::size_t i = 0; i < count; ++i, address += increment * 4)
-            reply.push_back(registers.read(address));
+            reply.push_back(registers.read(address, now));
         reply.push_back(status(injectedErrors));
         return Result{toBytes(reply), false};
     }
@@ -65,7 +66,7 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
         if (increment > 1) return errorReply(errorUnsupported);
         uint32_t address = words[1];
         for (std::size_t i = 0; i < count; ++i, address += increment * 4)
-            registers.write(address, words[2 + i]);
+            registers.write(address, words[2 + i], now);
         return Result{toBytes({echo, status(injectedErrors)}), false};
     }
     case Ping:

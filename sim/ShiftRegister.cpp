@@ -6,7 +6,8 @@ bool ShiftRegister::shift(bool in, const ChainFault* defect) {
     if (bits_.empty()) return false;
     const bool out = bits_[head_];
     bits_[head_] = in;
-    head_ = (head_ + 1) % bits_.size();
+    // A bit at a time over whole chains: no division here.
+    if (++head_ == bits_.size()) head_ = 0;
     if (defect != nullptr && defect->position < bits_.size()) {
         auto cell = bits_[(head_ + defect->position) % bits_.size()];
         switch (defect->defect) {

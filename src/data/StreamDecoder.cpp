@@ -101,7 +101,9 @@ const CodePacket* StreamDecoder::next() {
         const bool joins = current_->present != 0 && !at.newSegment && current_->position == base &&
                            !current_->has(place);
         CodePacket* target = joins ? current_ : spare_;
-        if (!ElectrodeBlock::decode(block, place, *target).passed) {
+        const bool passed = decodeCodes_ ? ElectrodeBlock::decode(block, place, *target).passed
+                                         : ElectrodeBlock::validAt(block, place);
+        if (!passed) {
             if (reject()) return nullptr;
             continue;
         }

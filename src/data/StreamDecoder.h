@@ -52,6 +52,13 @@ public:
     // begin) is rejected. Without it, blocks are placed by index alone.
     // readBlock() never looks at counters.
     void followBlockCounter(bool on) { followCounter_ = on; }
+    // Whether next() decodes the codes of the blocks into its packets (the
+    // default), or only checks the blocks, for a reader that only counts: the
+    // checks, the placement and the counts are the same either way, and
+    // without the codes a packet's fields other than present, position and
+    // segment hold stale values.
+    void decodeCodes(bool on) { decodeCodes_ = on; }
+    bool decodesCodes() const { return decodeCodes_; }
     // Called for every gap as next() finds it.
     void onGap(std::function<void(const Gap&)> listener) { onGap_ = std::move(listener); }
 
@@ -112,6 +119,7 @@ private:
 
     BlockSource* source_;
     bool followCounter_ = true;
+    bool decodeCodes_ = true;
     std::function<void(const Gap&)> onGap_;
     StreamCounts counts_;
 

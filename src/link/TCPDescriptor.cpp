@@ -1,9 +1,11 @@
 #include "link/TCPDescriptor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace morvek {
@@ -39,6 +41,19 @@ TCPDescriptor::~TCPDescriptor() {
     TCPDescriptor::close();
 }
 
+void TCPDescriptor::setReadTimeout(unsigned int seconds) {
+    setReadTimeoutMilli(seconds * 1000u);
+}
+
+void TCPDescriptor::setReadTimeoutMilli(unsigned int milliseconds) {
+    timeval timeout{};
+    timeout.tv_sec = static_cast<time_t>(milliseconds / 1000u);
+    timeout.tv_usec = static_cast<suseconds_t>(milliseconds % 1000u * 1000u);
+    if (::setsockopt(handle(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
+        throw ReadError("TCPDescriptor cannot set the read time-out");
+    FileDescriptor::setReadTimeoutMilli(milliseconds);
+}
+
 void TCPDescriptor::close() {
     if (socket_ != closedSocket) {
         ::close(handle());
@@ -53,29 +68,51 @@ bool TCPDescriptor::readnCounted(char* buffer, unsigned int length, unsigned int
 bool TCPDescriptor::readAtLeastCounted(char* buffer, unsigned int least, unsigned int length,
                                        unsigned int& done) {
     for (done = 0; done < least;) {
-        const unsigned int count = readAvailable(buffer + done, length - done);
+        const unsigned int wanted = least - done;
+        unsigned int count = 0;
+        if (wanted >= minBatchBytes && readTimeoutMilli_ > batchWaitMilli)
+            count = readBatch(buffer + done, length - done, std::min(wanted, batchBytes));
+        if (count == 0) count = readAvailable(buffer + done, length - done);
         if (count == 0) return false;
         done += count;
     }
     return true;
 }
 
-// With a time-out the socket is only ever used without blocking, so that no
-// single call can outlast the wait: data already waiting is taken at once,
-// otherwise the descriptor waits for readiness and tries again.
-unsigned int TCPDescriptor::readAvailable(char* buffer, unsigned int length) {
-    if (length == 0) return 0;
+unsigned int TCPDescriptor::readBatch(char* buffer, unsigned int length, unsigned int mark) {
+    setLowWater(mark);
+    if (waitFor(handle(), POLLIN, batchWaitMilli) == Wait::Failed)
+        throw ReadError("TCPDescriptor readn failed");
     for (;;) {
-        const int flags = readTimeoutMilli_ != 0 ? MSG_DONTWAIT : 0;
-        const ssize_t count = ::recv(handle(), buffer, length, flags);
+        const ssize_t count = ::recv(handle(), buffer, length, MSG_DONTWAIT);
         if (count > 0) return static_cast<unsigned int>(count);
         if (count == 0) throw ReadError("TCPDescriptor readn failed");
         if (errno == EINTR) continue;
-        if (!(readTimeoutMilli_ != 0 && wouldBlock(errno)))
-            throw ReadError("TCPDescriptor readn failed");
-        const Wait wait = waitFor(handle(), POLLIN, readTimeoutMilli_);
-        if (wait == Wait::TimedOut) return 0;
-        if (wait == Wait::Failed) throw ReadError("TCPDescriptor readn failed");
+        if (wouldBlock(errno)) return 0;
+        throw ReadError("TCPDescriptor readn failed");
+    }
+}
+
+void TCPDescriptor::setLowWater(unsigned int bytes) {
+    if (bytes == lowWater_) return;
+    const int value = static_cast<int>(bytes);
+    // Without it every wait ends at the first byte, which costs only time.
+    if (::setsockopt(handle(), SOL_SOCKET, SO_RCVLOWAT, &value, sizeof value) == 0)
+        lowWater_ = bytes;
+}
+
+// The socket's receive time-out bounds the wait: it ends without data only
+// when the time-out passed.
+unsigned int TCPDescriptor::readAvailable(char* buffer, unsigned int length) {
+    if (length == 0) return 0;
+    setLowWater(1);
+    for (;;) {
+        const ssize_t count = ::recv(handle(), buffer, length, 0);
+        if (count > 0) return static_cast<unsigned int>(count);
+        if (count == 0) throw ReadError("TCPDescriptor readn failed");
+        if (errno == EINTR) continue;
+        if (readTimeoutMilli_ != 0 && wouldBlock(errno)) return 0;
+        throw ReadError("TCPDescriptor readn failed");
     }
 }
 
@@ -114,7 +151,9 @@ unsigned int TCPDescriptor::readSome(char* buffer, unsigned int length) {
     for (;;) {
         const ssize_t count = ::recv(handle(), buffer, length, 0);
         if (count > 0) return static_cast<unsigned int>(count);
-        if (count == 0 || errno != EINTR) throw ReadError("FileDescriptor readSome failed");
+        // The receive time-out passing is no end: this read waits on.
+        if (count == 0 || !(errno == EINTR || (readTimeoutMilli_ != 0 && wouldBlock(errno))))
+            throw ReadError("FileDescriptor readSome failed");
     }
 }
 

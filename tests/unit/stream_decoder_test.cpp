@@ -75,6 +75,18 @@ TEST(StreamDecoder, PlacesEveryBlockOnTheTimelineAndCountsWhatWasLost) {
          [](MemorySource& s) { s.bytes[17 * blockSize + 300] |= 0x80; },
          "0:fff 12:fdf 24:fff 36:fff",
          {3, 47, 1, 1, 1, 1, 1}},
+        {"a marker flipped in an LFP word of block 17",
+         [](MemorySource& s) { s.bytes[17 * blockSize + 28] |= 0x40; },
+         "0:fff 12:fdf 24:fff 36:fff",
+         {3, 47, 1, 1, 1, 1, 1}},
+        {"bit 29 set in a counter word of block 17",
+         [](MemorySource& s) { s.bytes[17 * blockSize + 64] |= 0x20; },
+         "0:fff 12:fdf 24:fff 36:fff",
+         {3, 47, 1, 1, 1, 1, 1}},
+        {"a marker flipped in the last word of block 17",
+         [](MemorySource& s) { s.bytes[17 * blockSize + 608] |= 0x40; },
+         "0:fff 12:fdf 24:fff 36:fff",
+         {3, 47, 1, 1, 1, 1, 1}},
         {"a stream that begins mid-packet",
          [](MemorySource& s) { erase(s.bytes, 0, 5); },
          "0:fe0 12:fff 24:fff 36:fff",
@@ -102,25 +114,29 @@ TEST(StreamDecoder, PlacesEveryBlockOnTheTimelineAndCountsWhatWasLost) {
          "0:fff 12:fff 24:fff 36:7ff",
          {3, 47, 0, 1, 0, 0, 1}},
     };
-    for (const Damage& damage : damages) {
-        SCOPED_TRACE(damage.name);
-        MemorySource source;
-        source.bytes = countingStream(4);
-        damage.apply(source);
-        StreamDecoder decoder(&source);
-        std::string got;
-        // A pause gives null; the decoder goes on once blocks come again.
-        while (!decoder.ended()) {
-            const std::string more = timeline(decoder);
-            got += (got.empty() || more.empty() ? "" : " ") + more;
+    // A reader that only counts checks the blocks without decoding them,
+    // with the same outcome.
+    for (const Damage& damage : damages)
+        for (const bool codes : {true, false}) {
+            SCOPED_TRACE(std::string(damage.name) + (codes ? "" : ", checked only"));
+            MemorySource source;
+            source.bytes = countingStream(4);
+            damage.apply(source);
+            StreamDecoder decoder(&source);
+            decoder.decodeCodes(codes);
+            std::string got;
+            // A pause gives null; the decoder goes on once blocks come again.
+            while (!decoder.ended()) {
+                const std::string more = timeline(decoder);
+                got += (got.empty() || more.empty() ? "" : " ") + more;
+            }
+            EXPECT_EQ(got, damage.timeline);
+            EXPECT_TRUE(decoder.counts() == damage.counts)
+                << decoder.counts().packets << " " << decoder.counts().blocks << " "
+                << decoder.counts().blocksRejected << " " << decoder.counts().packetsAbandoned
+                << " " << decoder.counts().gaps << " " << decoder.counts().blocksLost << " "
+                << decoder.counts().segments;
         }
-        EXPECT_EQ(got, damage.timeline);
-        EXPECT_TRUE(decoder.counts() == damage.counts)
-            << decoder.counts().packets << " " << decoder.counts().blocks << " "
-            << decoder.counts().blocksRejected << " " << decoder.counts().packetsAbandoned << " "
-            << decoder.counts().gaps << " " << decoder.counts().blocksLost << " "
-            << decoder.counts().segments;
-    }
 }
 
 TEST(StreamDecoder, GivesUpOnDamageAfterASecondOfBlocksAndReadsFilesToTheirLastBlock) {

@@ -18,8 +18,13 @@ namespace {
 using End = RecordingInfo::End;
 
 // Written in slices of this size: a full disk shows within 4 ms of data at
-// the probe's rate, and costs at most a slice of what was read before it.
+// the probe's rate, and costs at most two slices of what was read before it
+// (the file is cut back to the point its counts last accounted for, which
+// lags by a slice).
 constexpr std::size_t sliceBytes = 64 * 1024;
+// Those writes end on a page boundary of the file: a write that ends inside
+// a page makes the system zero the rest of that page first.
+constexpr uint64_t pageBytes = 4096;
 // A power cut loses at most this much of the recording.
 constexpr auto syncInterval = std::chrono::seconds(2);
 // Between two attempts to reopen a lost link.
@@ -61,7 +66,7 @@ std::string secondsText(double seconds) {
 Recorder::Recorder(Tolmaren_basestation_api& api, const std::string& path, RecordingInfo settings,
                    const Options& options)
     : api_(api), decoder_(api.tolmaren_getStreamDecoder()), decoderSource_(decoder_.source()),
-      options_(options), settings_(std::move(settings)) {
+      decoderCodes_(decoder_.decodesCodes()), options_(options), settings_(std::move(settings)) {
     if (!options_.allowNoElectrodes && settings_.recordingChannels() == 0)
         throw ToolError("no channel records an electrode (probe types 2 and 3 open with every "
                         "electrode disconnected): select a bank first with --bank (Python: "
@@ -124,8 +129,8 @@ void Recorder::beginStream() {
     reader_->restart(options_.softwareStart);
     pending_.clear();
     writeFailed_ = false;
-    wholeBytes_ = 0;
-    wholeCounts_ = StreamCounts();
+    wholeBytes_ = pointBytes_ = 0;
+    wholeCounts_ = pointCounts_ = StreamCounts();
     Segment& segment = segments_.back();
     segment.info.startTime = now();
     // Complete with the settings before the first byte of data.
@@ -133,6 +138,7 @@ void Recorder::beginStream() {
     OutputFile::syncDirectoryOf(segment.path);
     source_ = std::make_unique<RecordingSource>(*decoderSource_, pending_);
     decoder_.setSource(source_.get());
+    decoder_.decodeCodes(options_.samples);
     lastData_ = Clock::now();
     nextSync_ = lastData_ + syncInterval;
 }
@@ -177,22 +183,35 @@ StreamCounts Recorder::counts() const {
 
 void Recorder::keepUp(Clock::time_point now, bool paused) {
     const bool sync = now >= nextSync_;
-    if (pending_.size() >= sliceBytes || paused || sync) flush();
+    if (paused || sync)
+        flush(true);
+    else if (pending_.size() >= sliceBytes)
+        flush(false);
     if (sync) {
         segments_.back().data->sync();
         nextSync_ = now + syncInterval;
     }
 }
 
-void Recorder::flush() {
+void Recorder::flush(bool all) {
     OutputFile& file = *segments_.back().data;
-    if (!pending_.empty()) {
-        file.append(pending_.data(), pending_.size());
-        pending_.clear();
+    std::size_t n = pending_.size();
+    if (!all) n -= static_cast<std::size_t>((file.size() + n) % pageBytes);
+    if (n > 0) {
+        file.append(pending_.data(), n);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+    if (pointBytes_ <= file.size()) {
+        wholeBytes_ = pointBytes_;
+        wholeCounts_ = pointCounts_;
     }
     if (!reader_->holding()) {
-        wholeBytes_ = file.size();
-        wholeCounts_ = reader_->counts();
+        pointBytes_ = file.size() + pending_.size();
+        pointCounts_ = reader_->counts();
+        if (pending_.empty()) {
+            wholeBytes_ = pointBytes_;
+            wholeCounts_ = pointCounts_;
+        }
     }
 }
 
@@ -201,7 +220,7 @@ void Recorder::endSegment(End end, std::string detail) {
     Segment& segment = segments_.back();
     if (!writeFailed_) {
         try {
-            flush();
+            flush(true);
         } catch (const WriteError& e) {
             writeFailed_ = true;
             end = e.full() ? End::DiskFull : End::Failed;
@@ -317,6 +336,7 @@ void Recorder::writeSidecar(Segment& segment) {
 void Recorder::restoreSource() {
     if (!source_) return;
     decoder_.setSource(decoderSource_);
+    decoder_.decodeCodes(decoderCodes_);
     source_.reset();
 }
 

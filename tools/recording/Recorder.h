@@ -52,6 +52,10 @@ public:
         // Start the stream with the software start, which also starts the
         // basestations waiting for the start-trigger line (LiveReader).
         bool softwareStart = false;
+        // Decode the samples of the packets readPacket() returns (the live
+        // view shows them); otherwise their blocks are only checked and
+        // counted, which costs less.
+        bool samples = false;
     };
     // What the recording came to, over all the files of its set.
     struct Summary {
@@ -75,7 +79,9 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // The next packet, whole or abandoned, valid until the next call. Null
+    // The next packet, whole or abandoned, valid until the next call: its
+    // blocks checked and counted, and unless Options::samples not decoded,
+    // so that only present, position and segment hold. Null
     // while the stream pauses (after at most the data link's 1-s time-out,
     // so that the caller can look for a stop request), while a lost link is
     // being reopened, and once the recording has ended by itself.
@@ -106,7 +112,9 @@ private:
     void discardSegment();
     void beginStream();
     void keepUp(Clock::time_point now, bool paused);
-    void flush();
+    // All pending bytes, or (`all` false) those up to the last page
+    // boundary of the file.
+    void flush(bool all);
     void endSegment(RecordingInfo::End end, std::string detail);
     void stop(RecordingInfo::End end, const std::string& detail);
     void writeFailed(const WriteError& error);
@@ -119,6 +127,7 @@ private:
     Tolmaren_basestation_api& api_;
     StreamDecoder& decoder_;
     BlockSource* const decoderSource_;
+    const bool decoderCodes_; // the decoder's setting, back once recording ends
     Options options_;
     RecordingInfo settings_;
     std::optional<ProbeState> state_; // with reconnect
@@ -133,6 +142,10 @@ private:
     // account for: where a file that cannot take more is cut back to.
     uint64_t wholeBytes_ = 0;
     StreamCounts wholeCounts_;
+    // The latest point the counts account for, which may still lie in the
+    // pending bytes: it becomes the whole point once the file holds it.
+    uint64_t pointBytes_ = 0;
+    StreamCounts pointCounts_;
     StreamCounts earlierCounts_; // of the segments ended
     uint64_t earlierBytes_ = 0;
     Clock::time_point lastData_;

@@ -2,10 +2,20 @@
 
 namespace tolmaren_view {
 
+namespace {
+
+// The view draws what it records.
+tolmaren_recording::Recorder::Options options() {
+    tolmaren_recording::Recorder::Options options;
+    options.samples = true;
+    return options;
+}
+
+} // namespace
+
 ViewRecording::ViewRecording(Tolmaren_basestation_api& api, const std::string& path,
                              tolmaren_recording::RecordingInfo settings)
-    : recorder_(api, path, std::move(settings), tolmaren_recording::Recorder::Options{}),
-      path_(path) {}
+    : recorder_(api, path, std::move(settings), options()), path_(path) {}
 
 const CodePacket* ViewRecording::readPacket() {
     const CodePacket* packet = recorder_.readPacket();
