@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
+#include <utility>
 
 namespace tolmaren_sim {
 
@@ -29,7 +30,7 @@ void ServerThread::run() {
         UniqueFd client;
         if (ready) client = listener_->accept();
         if (client.valid()) {
-            serve(client.get());
+            serve(std::move(client));
             continue;
         }
         // Nothing pending after all, or a client that gave up: look again.
@@ -40,13 +41,17 @@ void ServerThread::run() {
     }
 }
 
-void ServerThread::serve(int client) {
+// A dropped client's descriptor is closed before it is counted, so that
+// whoever sees the count may rely on the descriptor being free.
+void ServerThread::serve(UniqueFd client) {
     try {
-        serve_(client);
+        serve_(client.get());
     } catch (const std::exception& e) {
+        client.reset();
         ++failedClients_;
         std::fprintf(stderr, "tolmaren_sim: port %u dropped its client: %s\n", port_, e.what());
     } catch (...) {
+        client.reset();
         ++failedClients_;
         std::fprintf(stderr, "tolmaren_sim: port %u dropped its client\n", port_);
     }

@@ -9,6 +9,7 @@
 
 #include "sim/StopSignal.h"
 #include "sim/TcpListener.h"
+#include "sim/UniqueFd.h"
 
 namespace tolmaren_sim {
 
@@ -44,7 +45,7 @@ public:
 
 private:
     void run();
-    void serve(int client);
+    void serve(UniqueFd client);
 
     Serve serve_;
     std::unique_ptr<TcpListener> listener_;
