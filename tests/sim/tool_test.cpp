@@ -21,6 +21,7 @@
 #include "common/ScopedWorkDir.h"
 #include "common/TestAddress.h"
 #include "common/ToolRun.h"
+#include "recording/ProbeInterfaceRules.h"
 #include "recording/RecordingReader.h"
 #include "sim/BasestationSimulator.h"
 
@@ -61,8 +62,10 @@ void writeGeometry(const std::string& path, unsigned int contacts) {
         probe["contact_ids"].push_back(std::to_string(e));
         probe["shank_ids"].push_back("");
     }
-    std::ofstream(path) << json{
-        {"specification", "probeinterface"}, {"version", "0.2.21"}, {"probes", {probe}}};
+    std::ofstream(path) << json{{tolmaren_recording::ProbeInterfaceRules::formatMember,
+                                 tolmaren_recording::ProbeInterfaceRules::formatName},
+                                {"version", "0.2.21"},
+                                {"probes", {probe}}};
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

@@ -127,12 +127,13 @@ TEST(ProbeGeometry, RefusesAFileItCannotUse) {
         for (json& axis : axes)
             axis.push_back(0);
     const std::string solidText = solid.dump();
+    const std::string noFormat =
+        std::string("geometry geometry.json is not a probeinterface file: the document has no ") +
+        ProbeInterfaceRules::formatMember;
     const Case cases[] = {
         {nullptr, 2, "geometry: cannot open geometry.json: No such file or directory"},
         {"{\"probes\": ", 2, "geometry geometry.json is not JSON"},
-        {"{\"probes\": []}", 2,
-         "geometry geometry.json is not a probeinterface file: the document has no "
-         "specification"},
+        {"{\"probes\": []}", 2, noFormat.c_str()},
         {type2Geometry.c_str(), 3,
          "geometry geometry.json: probes[0] has 960 contacts, probe type 3 has 966 electrodes"},
         {solidText.c_str(), 2, "geometry geometry.json: probes[0] is not planar (ndim 2)"},

@@ -1,6 +1,7 @@
 #include "recording/ProbeDescription.h"
 
 #include "recording/JsonText.h"
+#include "recording/ProbeInterfaceRules.h"
 
 namespace tolmaren_recording {
 
@@ -41,7 +42,7 @@ std::string ProbeDescription::toJson(const RecordingInfo& info, const ProbeGeome
     const json contour = geometry.contour();
     if (!contour.is_null()) probe["probe_planar_contour"] = contour;
     const json document = {
-        {"specification", "probeinterface"},
+        {ProbeInterfaceRules::formatMember, ProbeInterfaceRules::formatName},
         {"version", "0.2.21"},
         {"probes", json::array({probe})},
     };

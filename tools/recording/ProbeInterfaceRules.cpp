@@ -9,7 +9,7 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-const char* const topMembers[] = {"specification", "version", "probes"};
+const char* const topMembers[] = {ProbeInterfaceRules::formatMember, "version", "probes"};
 const char* const requiredMembers[] = {"ndim",
                                        "si_units",
                                        "annotations",
@@ -135,8 +135,8 @@ std::string ProbeInterfaceRules::check(const json& document) {
                     "the document holds " + member.key() + ", which the format does not define");
         for (const char* name : topMembers)
             require(document.contains(name), std::string("the document has no ") + name);
-        require(document["specification"] == "probeinterface",
-                "specification is not \"probeinterface\"");
+        require(document[formatMember] == formatName,
+                std::string(formatMember) + " is not \"" + formatName + "\"");
         require(document["version"].is_string(), "version is not a string");
         const json& probes = document["probes"];
         require(probes.is_array() && !probes.empty(), "probes is not a non-empty array");

@@ -7,7 +7,7 @@ namespace tolmaren_recording {
 
 // The rules of the probeinterface JSON format, as its published schema and
 // the readers that follow it hold them:
-// - the document is an object of exactly "specification" ("probeinterface"),
+// - the document is an object of exactly formatMember (formatName),
 //   "version" (a string) and "probes" (a non-empty array of objects);
 // - a probe holds only the members the format defines, and all of ndim (2 or
 //   3), si_units ("um" or "mm"), annotations (an object with the strings
@@ -24,6 +24,11 @@ namespace tolmaren_recording {
 //   numbers) are optional.
 class ProbeInterfaceRules {
 public:
+    // The member by which a document names its format, and that name: the
+    // format's own key, which every reader of it looks for.
+    static constexpr const char* formatMember = "specification";
+    static constexpr const char* formatName = "probeinterface";
+
     // The first rule `document` breaks, in words that name the member
     // ("probes[0].annotations has no model_name"); empty when it keeps all.
     static std::string check(const nlohmann::ordered_json& document);
