@@ -17,6 +17,9 @@ public:
         return bytes;
     }
     bool ended() const override { return ended_ || link_ == nullptr; }
+    bool keepsTaken(unsigned int n) const override {
+        return link_ != nullptr && link_->keepsDelivered(n);
+    }
 
 private:
     TolmarenConnectionLinkIntf* const& link_;

@@ -41,6 +41,12 @@ public:
     // from there. Null also when n exceeds the buffer; for n = 0 the start of
     // the buffer, nothing taken or recorded.
     unsigned char* rawread(unsigned int n) override;
+    // Live: only a refill moves the buffered bytes, and it comes only when
+    // the link holds fewer than n; playback reads every request into the
+    // start of the buffer.
+    bool keepsDelivered(unsigned int n) const override {
+        return connection_ != nullptr && n <= held();
+    }
     // Live, low latency: a refill returns as soon as the read's n bytes are
     // in, with whatever else the socket holds then, instead of waiting for a
     // full buffer (about 57 ms of the real-time stream). Costs a receive

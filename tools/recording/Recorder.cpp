@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "link/FileDescriptor.h"
+#include "recording/RecordingReader.h"
 #include "recording/Sidecar.h"
 #include "recording/ToolError.h"
 #include "recording/WriteError.h"
@@ -24,6 +25,12 @@ using End = RecordingInfo::End;
 // (its size and times change), so that a write of 1 MiB costs less than
 // half of sixteen writes of 64 KiB at the real-time rate.
 constexpr std::size_t sliceBytes = 1024 * 1024;
+// While at least this much is pending, it is written as soon as the next
+// packet could make the source reuse the memory it lies in, rather than
+// copied: a live link's buffer at the default latency. At low latency the
+// link reuses it every few blocks, where writes that small would cost more
+// than the copies.
+constexpr std::size_t leastEarlyBytes = 256 * 1024;
 // Those writes end on a page boundary of the file: a write that ends inside
 // a page makes the system zero the rest of that page first.
 constexpr uint64_t pageBytes = 4096;
@@ -129,7 +136,6 @@ void Recorder::discardSegment() {
 void Recorder::beginStream() {
     reader_.emplace(api_);
     reader_->restart(options_.softwareStart);
-    pending_.clear();
     writeFailed_ = false;
     wholeBytes_ = pointBytes_ = 0;
     wholeCounts_ = pointCounts_ = StreamCounts();
@@ -138,7 +144,7 @@ void Recorder::beginStream() {
     // Complete with the settings before the first byte of data.
     writeSidecar(segment);
     OutputFile::syncDirectoryOf(segment.path);
-    source_ = std::make_unique<RecordingSource>(*decoderSource_, pending_);
+    source_ = std::make_unique<RecordingSource>(*decoderSource_);
     decoder_.setSource(source_.get());
     decoder_.decodeCodes(options_.samples);
     lastData_ = Clock::now();
@@ -187,7 +193,8 @@ void Recorder::keepUp(Clock::time_point now, bool paused) {
     const bool sync = now >= nextSync_;
     if (paused || sync)
         flush(true);
-    else if (pending_.size() >= sliceBytes)
+    else if (source_->pending() >= sliceBytes || (source_->pending() >= leastEarlyBytes &&
+                                                  source_->wouldCopy(RecordingReader::packetBytes)))
         flush(false);
     if (sync) {
         segments_.back().data->sync();
@@ -197,20 +204,17 @@ void Recorder::keepUp(Clock::time_point now, bool paused) {
 
 void Recorder::flush(bool all) {
     OutputFile& file = *segments_.back().data;
-    std::size_t n = pending_.size();
+    std::size_t n = source_->pending();
     if (!all) n -= static_cast<std::size_t>((file.size() + n) % pageBytes);
-    if (n > 0) {
-        file.append(pending_.data(), n);
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-    }
+    if (n > 0) source_->writeTo(file, n);
     if (pointBytes_ <= file.size()) {
         wholeBytes_ = pointBytes_;
         wholeCounts_ = pointCounts_;
     }
     if (!reader_->holding()) {
-        pointBytes_ = file.size() + pending_.size();
+        pointBytes_ = file.size() + source_->pending();
         pointCounts_ = reader_->counts();
-        if (pending_.empty()) {
+        if (source_->pending() == 0) {
             wholeBytes_ = pointBytes_;
             wholeCounts_ = pointCounts_;
         }
@@ -218,9 +222,8 @@ void Recorder::flush(bool all) {
 }
 
 void Recorder::endSegment(End end, std::string detail) {
-    restoreSource();
     Segment& segment = segments_.back();
-    if (!writeFailed_) {
+    if (!writeFailed_ && source_) {
         try {
             flush(true);
         } catch (const WriteError& e) {
@@ -229,6 +232,7 @@ void Recorder::endSegment(End end, std::string detail) {
             detail = e.what();
         }
     }
+    restoreSource();
     StreamCounts counts;
     if (writeFailed_) {
         // The counts hold for the file only up to the last whole point.

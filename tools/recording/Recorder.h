@@ -133,9 +133,10 @@ private:
     std::optional<ProbeState> state_; // with reconnect
     std::vector<Segment> segments_;
     std::optional<LiveReader> reader_;
-    // Read by the decoder, not yet written; the recorder writes it in
-    // slices, as a full disk is found at the first write that falls short.
-    std::vector<unsigned char> pending_;
+    // The decoder's source while a stream is recorded; it holds what the
+    // decoder read and the recorder has not yet written, which the recorder
+    // writes in slices, as a full disk is found at the first write that falls
+    // short.
     std::unique_ptr<RecordingSource> source_;
     bool writeFailed_ = false;
     // The latest point at which the file held exactly what the counts
