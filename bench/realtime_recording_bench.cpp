@@ -1,7 +1,7 @@
 // The recorder's cost at the probe's real-time rate: the in-process simulator
 // streams at real-time pacing (18.36 MB/s) and the recorder records it as
 // `tolmaren record` does (a file with its sidecar, fsync every 2 s, every
-// packet decoded and counted), for the argument's seconds of data. The
+// block checked and counted), for the argument's seconds of data. The
 // library starts no threads, so the recording thread's CPU clock is the
 // recorder's whole CPU time; the simulator's threads are left out. The
 // recording goes to $TMPDIR (or /tmp) and is removed. The simulator binds the
