@@ -4,20 +4,27 @@ namespace tolmaren_sim {
 
 std::vector<uint8_t> HdlcCodec::encode(const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> frame;
-    frame.reserve(payload.size() + payload.size() / 8 + 8);
-    frame.push_back(flag);
+    encode(payload, frame);
+    return frame;
+}
+
+void HdlcCodec::encode(const std::vector<uint8_t>& payload, std::vector<uint8_t>& frame) {
+    // Every byte escaped, both flags and the padding: the frame cannot be longer.
+    frame.resize(2 * payload.size() + 5);
+    uint8_t* out = frame.data();
+    *out++ = flag;
     for (uint8_t byte : payload) {
         if (byte == flag || byte == escape) {
-            frame.push_back(escape);
-            frame.push_back(byte ^ escapeMask);
+            *out++ = escape;
+            *out++ = byte ^ escapeMask;
         } else {
-            frame.push_back(byte);
+            *out++ = byte;
         }
     }
-    frame.push_back(flag);
-    while (frame.size() % 4 != 0)
-        frame.push_back(flag);
-    return frame;
+    *out++ = flag;
+    while ((out - frame.data()) % 4 != 0)
+        *out++ = flag;
+    frame.resize(static_cast<std::size_t>(out - frame.data()));
 }
 
 void HdlcCodec::feed(const uint8_t* data, std::size_t size,
@@ -60,7 +67,7 @@ void HdlcCodec::endFrame(std::vector<std::vector<uint8_t>>& frames) {
     if (escaped_ || payload_.empty())
         ++dropped_;
     else
-        frames.push_back(std::move(payload_));
+        frames.emplace_back(payload_.begin(), payload_.end()); // payload_ keeps its capacity
     payload_.clear();
     escaped_ = false;
     state_ = State::Idle;
