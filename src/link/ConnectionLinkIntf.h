@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+
 #include "link/ConnectionLinkPacket.h"
 
 // A link that moves whole packets. Links stack: each wraps the one below.
@@ -9,6 +12,13 @@ public:
     virtual ~ConnectionLinkIntf() = default;
     // True when sent, false on a time-out. Framing links rewrite the packet.
     virtual bool write(ConnectionLinkPacket& packet) = 0;
+    // As write, for bytes in contiguous memory, which stay as they are. By
+    // default they go to write() as a packet.
+    virtual bool writeBytes(const unsigned char* bytes, std::size_t length) {
+        ConnectionLinkPacket packet;
+        packet.assign(bytes, bytes + length);
+        return write(packet);
+    }
     // An empty packet means nothing arrived in time; what the argument means
     // is up to each link.
     virtual ConnectionLinkPacket read(unsigned int length) = 0;
@@ -19,5 +29,16 @@ public:
     virtual ConnectionLinkPacket readUntil(unsigned char /*delimiter*/,
                                            unsigned int /*maxLength*/) {
         return read(1);
+    }
+    // As readUntil, into the caller's buffer of at least maxLength bytes:
+    // their count, 0 when nothing arrives in time. By default through
+    // readUntil().
+    virtual unsigned int readUntilInto(unsigned char delimiter, unsigned char* bytes,
+                                       unsigned int maxLength) {
+        const ConnectionLinkPacket packet = readUntil(delimiter, maxLength);
+        const auto count =
+            static_cast<unsigned int>(std::min<std::size_t>(packet.size(), maxLength));
+        std::copy_n(packet.begin(), count, bytes);
+        return count;
     }
 };

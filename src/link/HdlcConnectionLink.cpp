@@ -1,31 +1,58 @@
 #include "link/HdlcConnectionLink.h"
 
+#include <algorithm>
+
 #include "link/Diagnostics.h"
+
+namespace {
+
+// What one read below takes at most: a reply of a few words arrives in one
+// piece, a burst in a few.
+constexpr unsigned int receiveChunk = 1u << 16;
+
+} // namespace
 
 HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below)
     : HdlcConnectionLink(below, Diagnostics::sink()) {}
 
 HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics)
-    : below_(below), diagnostics_(diagnostics) {}
+    : HdlcConnectionLink(below, diagnostics, 1) {}
 
-void HdlcConnectionLink::frame(ConnectionLinkPacket& packet) {
-    ConnectionLinkPacket framed;
-    framed.push_back(flag);
-    for (unsigned char byte : packet) {
+HdlcConnectionLink::HdlcConnectionLink(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics,
+                                       unsigned int frameUnit)
+    : below_(below), diagnostics_(diagnostics), frameUnit_(frameUnit), received_(receiveChunk) {}
+
+template <typename Iterator>
+std::size_t HdlcConnectionLink::frame(Iterator first, Iterator last, std::size_t length) {
+    // Every byte escaped, both flags and the padding: no frame is longer.
+    const std::size_t longest = 2 * length + 2 + frameUnit_;
+    if (framed_.size() < longest) framed_.resize(longest);
+    unsigned char* const start = framed_.data();
+    unsigned char* out = start;
+    *out++ = flag;
+    for (; first != last; ++first) {
+        const unsigned char byte = *first;
         if (byte == flag || byte == controlEscape) {
-            framed.push_back(controlEscape);
-            framed.push_back(static_cast<unsigned char>(byte ^ escapeMask));
+            *out++ = controlEscape;
+            *out++ = static_cast<unsigned char>(byte ^ escapeMask);
         } else {
-            framed.push_back(byte);
+            *out++ = byte;
         }
     }
-    framed.push_back(flag);
-    packet.swap(framed);
+    *out++ = flag;
+    while (static_cast<std::size_t>(out - start) % frameUnit_ != 0)
+        *out++ = flag;
+    return static_cast<std::size_t>(out - start);
 }
 
 bool HdlcConnectionLink::write(ConnectionLinkPacket& packet) {
-    frame(packet);
-    return writeBelow(packet);
+    const std::size_t length = frame(packet.begin(), packet.end(), packet.size());
+    packet.assign(framed_.data(), framed_.data() + length);
+    return below_->writeBytes(framed_.data(), length);
+}
+
+bool HdlcConnectionLink::writeBytes(const unsigned char* bytes, std::size_t length) {
+    return below_->writeBytes(framed_.data(), frame(bytes, bytes + length, length));
 }
 
 // The link below hands over the bytes up to each flag at once, so a reply
@@ -37,21 +64,25 @@ ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
     unsigned int taken = 0;
     bool started = false; // a byte other than a flag came since the hunt ended
     bool escaped = false;
-    ConnectionLinkPacket payload;
+    payload_.clear();
     for (;;) {
-        const ConnectionLinkPacket bytes = below_->readUntil(flag, maxBytesPerRead - taken);
-        if (bytes.empty()) return ConnectionLinkPacket();
-        taken += static_cast<unsigned int>(bytes.size());
-        for (unsigned char byte : bytes) {
+        const unsigned int count = below_->readUntilInto(
+            flag, received_.data(), std::min(receiveChunk, maxBytesPerRead - taken));
+        if (count == 0) return ConnectionLinkPacket();
+        taken += count;
+        for (unsigned int k = 0; k < count; ++k) {
+            const unsigned char byte = received_[k];
             if (hunting_) {
                 hunting_ = byte != flag;
             } else if (byte == flag) {
-                if (started) return payload;
+                if (started)
+                    return ConnectionLinkPacket(reinterpret_cast<char*>(payload_.data()),
+                                                static_cast<unsigned int>(payload_.size()));
             } else if (byte == controlEscape) {
                 started = escaped = true;
             } else {
                 started = true;
-                payload.push_back(escaped ? static_cast<unsigned char>(byte ^ escapeMask) : byte);
+                payload_.push_back(escaped ? static_cast<unsigned char>(byte ^ escapeMask) : byte);
                 escaped = false;
             }
         }

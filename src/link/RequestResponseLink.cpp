@@ -7,3 +7,9 @@ ConnectionLinkPacket RequestResponseLink::transfer(ConnectionLinkPacket& request
     if (!link_->write(request)) return ConnectionLinkPacket();
     return link_->read(replyLength);
 }
+
+ConnectionLinkPacket RequestResponseLink::transfer(const unsigned char* request, std::size_t length,
+                                                   unsigned int replyLength) {
+    if (!link_->writeBytes(request, length)) return ConnectionLinkPacket();
+    return link_->read(replyLength);
+}

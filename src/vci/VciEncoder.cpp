@@ -61,11 +61,21 @@ void VciEncoder::catchUp(const std::string& failure) const {
     throw Exception(failure + "No reply received");
 }
 
-ConnectionLinkPacket VciEncoder::transact(ConnectionLinkPacket& request, unsigned int replyLength,
-                                          unsigned int replyCommand, const std::string& sizeFailure,
+void VciEncoder::startRequest(unsigned int command) const {
+    request_.clear();
+    append(command);
+}
+
+void VciEncoder::append(unsigned int word) const {
+    for (unsigned int shift = 32; shift != 0; shift -= 8)
+        request_.push_back(static_cast<unsigned char>(word >> (shift - 8)));
+}
+
+ConnectionLinkPacket VciEncoder::transact(unsigned int replyLength, unsigned int replyCommand,
+                                          const std::string& sizeFailure,
                                           const char* wrongReply) const {
     if (outOfStep_) catchUp(sizeFailure);
-    ConnectionLinkPacket reply = link_->transfer(request, replyLength);
+    ConnectionLinkPacket reply = link_->transfer(request_.data(), request_.size(), replyLength);
     if (reply.empty()) {
         outOfStep_ = true; // the reply may still come
         throw Exception(sizeFailure + "No reply received");
@@ -92,12 +102,19 @@ std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigne
     while (result.size() < count) {
         const unsigned int words =
             std::min(count - static_cast<unsigned int>(result.size()), maxBurstWords);
-        ConnectionLinkPacket request;
-        request << commandWord(readCommand, increment, words) << address << 0u;
-        ConnectionLinkPacket data = transact(request, wordBytes * words + 8, readCommand,
-                                             "vciRead failed: ", "vciRead failed: wrong vci reply");
-        for (unsigned int k = 0; k < words; ++k)
-            result.push_back(data.unpack(wordBytes));
+        startRequest(commandWord(readCommand, increment, words));
+        append(address);
+        append(0u);
+        const ConnectionLinkPacket data =
+            transact(wordBytes * words + 8, readCommand,
+                     "vciRead failed: ", "vciRead failed: wrong vci reply");
+        auto byte = data.begin();
+        for (unsigned int k = 0; k < words; ++k) {
+            unsigned int word = 0;
+            for (unsigned int b = 0; b < wordBytes; ++b, ++byte)
+                word = (word << 8) | *byte;
+            result.push_back(word);
+        }
         if (increment == Increment) address += wordBytes * words;
     }
     return result;
@@ -109,12 +126,13 @@ void VciEncoder::vciBurstWrite(unsigned int address, const std::vector<unsigned 
     for (std::size_t done = 0; done < data.size();) {
         const unsigned int words =
             static_cast<unsigned int>(std::min<std::size_t>(data.size() - done, maxBurstWords));
-        ConnectionLinkPacket request;
-        request << commandWord(writeCommand, increment, words) << address;
+        startRequest(commandWord(writeCommand, increment, words));
+        request_.reserve(wordBytes * (words + 3));
+        append(address);
         for (unsigned int k = 0; k < words; ++k)
-            request << data[done + k];
-        request << 0u;
-        transact(request, 8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
+            append(data[done + k]);
+        append(0u);
+        transact(8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
         done += words;
         if (increment == Increment) address += wordBytes * words;
     }
@@ -130,19 +148,20 @@ void VciEncoder::vciWrite(unsigned int address, unsigned int data) {
 
 unsigned int VciEncoder::ping(unsigned int value) {
     checkLinkWidth();
-    ConnectionLinkPacket request;
-    request << (pingCommand << 24) << value << 0u;
+    startRequest(pingCommand << 24);
+    append(value);
+    append(0u);
     ConnectionLinkPacket echo =
-        transact(request, 12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply");
+        transact(12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply");
     return echo.unpack(wordBytes);
 }
 
 unsigned int VciEncoder::getVciDataWidth() const {
     checkLinkWidth();
-    ConnectionLinkPacket request;
-    request << (infoCommand << 24) << 0u;
+    startRequest(infoCommand << 24);
+    append(0u);
     ConnectionLinkPacket info =
-        transact(request, 12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply");
+        transact(12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply");
     const unsigned int widths = info.unpack(wordBytes);
     addressWidth_ = widths & 0xFFu;
     dataWidth_ = (widths >> 8) & 0xFFu;

@@ -64,11 +64,13 @@ private:
     // Gets the link back in step after a time-out (see above); throws with
     // `failure` when the echo does not come.
     void catchUp(const std::string& failure) const;
+    // Starts the next request with its command word; appends a word to it.
+    void startRequest(unsigned int command) const;
+    void append(unsigned int word) const;
     // Sends the request and checks the reply's size and first word; prints
     // the status word's errors and returns the words between the two.
-    ConnectionLinkPacket transact(ConnectionLinkPacket& request, unsigned int replyLength,
-                                  unsigned int replyCommand, const std::string& sizeFailure,
-                                  const char* wrongReply) const;
+    ConnectionLinkPacket transact(unsigned int replyLength, unsigned int replyCommand,
+                                  const std::string& sizeFailure, const char* wrongReply) const;
 
     std::unique_ptr<RequestResponseLink> link_;
     VciEncoding::LinkWidth linkWidth_;
@@ -76,5 +78,7 @@ private:
     mutable unsigned int dataWidth_ = 0;
     mutable bool outOfStep_ = false;
     mutable unsigned int catchUps_ = 0; // makes each catch-up's ping value new
+    // The request's bytes, in memory kept from request to request.
+    mutable std::vector<unsigned char> request_;
     DiagnosticsSink& diagnostics_;
 };
