@@ -28,6 +28,16 @@ bool ShiftRegister::shift(bool in, const ChainFault* defect) {
 uint8_t ShiftRegister::shiftByte(uint8_t data) {
     if (bits_.empty()) return 0;
     uint8_t out = 0;
+    if (head_ + 8 < bits_.size()) {
+        // Eight cells in a row, no wrap among them.
+        uint8_t* const cells = &bits_[head_];
+        for (unsigned int bit = 0; bit < 8; ++bit) {
+            out |= static_cast<uint8_t>(cells[bit] << bit);
+            cells[bit] = static_cast<uint8_t>((data >> bit) & 1u);
+        }
+        head_ += 8;
+        return out;
+    }
     for (unsigned int bit = 0; bit < 8; ++bit) {
         out |= static_cast<uint8_t>(bits_[head_] << bit);
         bits_[head_] = static_cast<uint8_t>((data >> bit) & 1u);

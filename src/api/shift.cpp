@@ -47,7 +47,6 @@ unsigned int Tolmaren_basestation_api::tolmaren_writeShiftRegister(unsigned char
     // Shifting the same words in again pushes the first copy out, and the
     // capture flag has the headstage return what left the register.
     if (datamodel_ == nullptr) return 5;
-    std::vector<bool> readBack(chain.size(), false);
     requireEmptyShiftFifo(*datamodel_);
     for (unsigned short& word : words)
         word |= ShiftWords::captureFlag;
@@ -55,9 +54,12 @@ unsigned int Tolmaren_basestation_api::tolmaren_writeShiftRegister(unsigned char
     std::vector<unsigned char> bytes(words.size(), 0);
     if (tolmaren_readUart(headstageDevice, shiftDataOut, bytes) != 0) return 5;
     requireEmptyShiftFifo(*datamodel_);
-    ShiftWords::unpack(bytes, readBack);
     if (tolmaren_mode(previousMode) != 0) return 2;
+    if (ShiftWords::matches(words, bytes, chain.size())) return 0;
 
+    // Each bit that differs is reported.
+    std::vector<bool> readBack(chain.size(), false);
+    ShiftWords::unpack(bytes, readBack);
     bool equal = true;
     auto read = readBack.cbegin();
     for (auto written = chain.cbegin(); written != chain.cend(); ++written, ++read) {

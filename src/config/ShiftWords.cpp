@@ -28,3 +28,24 @@ void ShiftWords::unpack(const std::vector<unsigned char>& bytes, std::vector<boo
             *bit = ((byte >> p) & 1u) != 0;
     }
 }
+
+bool ShiftWords::matches(const std::vector<unsigned short>& words,
+                         const std::vector<unsigned char>& bytes, std::size_t bits) {
+    const std::size_t count = wordCount(bits);
+    if (words.size() != count) return false;
+    if (count == 0) return true;
+    // Captured byte k holds chain bits 8k to 8k + 7: the upper m bits of word
+    // k followed by the lower 8 - m bits of word k + 1; the last byte only m.
+    const unsigned int m = static_cast<unsigned int>((bits - 1) % 8 + 1);
+    for (std::size_t k = 0; k < count; ++k) {
+        unsigned int expected = (words[k] & 0xFFu) >> (8 - m);
+        unsigned int mask = (1u << m) - 1;
+        if (k + 1 < count) {
+            expected |= (words[k + 1] << m) & 0xFFu;
+            mask = 0xFFu;
+        }
+        const unsigned int captured = k < bytes.size() ? bytes[k] : 0u;
+        if ((captured & mask) != expected) return false;
+    }
+    return true;
+}
