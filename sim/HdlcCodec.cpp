@@ -1,5 +1,7 @@
 #include "sim/HdlcCodec.h"
 
+#include <algorithm>
+
 namespace tolmaren_sim {
 
 std::vector<uint8_t> HdlcCodec::encode(const std::vector<uint8_t>& payload) {
@@ -56,8 +58,19 @@ void HdlcCodec::feed(const uint8_t* data, std::size_t size,
                 state_ = State::Discarding;
                 break;
             }
-            payload_.push_back(escaped_ ? byte ^ escapeMask : byte);
-            escaped_ = false;
+            if (escaped_) {
+                payload_.push_back(byte ^ escapeMask);
+                escaped_ = false;
+                break;
+            }
+            // The bytes up to the next flag or escape go over at once, as far
+            // as the payload has room.
+            std::size_t end = i + 1;
+            const std::size_t last = std::min(size, i + (maxPayload - payload_.size()));
+            while (end < last && data[end] != flag && data[end] != escape)
+                ++end;
+            payload_.insert(payload_.end(), data + i, data + end);
+            i = end - 1;
             break;
         }
     }

@@ -14,8 +14,10 @@ uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t i) {
 }
 
 void append(std::vector<uint8_t>& bytes, uint32_t word) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.push_back(static_cast<uint8_t>(word >> shift));
+    const std::size_t end = bytes.size();
+    bytes.resize(end + 4);
+    for (int k = 0; k < 4; ++k)
+        bytes[end + k] = static_cast<uint8_t>(word >> (24 - 8 * k));
 }
 
 std::vector<uint8_t> toBytes(std::initializer_list<uint32_t> words) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 #include "link/ConnectionLinkPacket.h"
 
@@ -22,6 +23,12 @@ public:
     // An empty packet means nothing arrived in time; what the argument means
     // is up to each link.
     virtual ConnectionLinkPacket read(unsigned int length) = 0;
+    // The packet read() gives, into `bytes` (replaced). By default through
+    // read().
+    virtual void readInto(unsigned int length, std::vector<unsigned char>& bytes) {
+        const ConnectionLinkPacket packet = read(length);
+        bytes.assign(packet.begin(), packet.end());
+    }
     // For a reader that cannot know how long its packet is: the bytes that
     // have arrived, at least one and at most maxLength, ending with the first
     // delimiter among them, if any; what follows the delimiter is left for the

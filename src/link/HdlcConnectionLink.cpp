@@ -55,35 +55,50 @@ bool HdlcConnectionLink::writeBytes(const unsigned char* bytes, std::size_t leng
     return below_->writeBytes(framed_.data(), frame(bytes, bytes + length, length));
 }
 
+ConnectionLinkPacket HdlcConnectionLink::read(unsigned int length) {
+    readInto(length, payload_);
+    return ConnectionLinkPacket(reinterpret_cast<char*>(payload_.data()),
+                                static_cast<unsigned int>(payload_.size()));
+}
+
 // The link below hands over the bytes up to each flag at once, so a reply
 // costs a few calls and bytes after a frame's closing flag stay below for the
 // next read.
-ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
+void HdlcConnectionLink::readInto(unsigned int, std::vector<unsigned char>& payload) {
     // Counts every byte so that no stream, flags or data, keeps one call busy
     // or growing for ever.
     unsigned int taken = 0;
     bool started = false; // a byte other than a flag came since the hunt ended
     bool escaped = false;
-    payload_.clear();
+    payload.clear();
     for (;;) {
         const unsigned int count = below_->readUntilInto(
             flag, received_.data(), std::min(receiveChunk, maxBytesPerRead - taken));
-        if (count == 0) return ConnectionLinkPacket();
+        if (count == 0) {
+            payload.clear();
+            return;
+        }
         taken += count;
-        for (unsigned int k = 0; k < count; ++k) {
-            const unsigned char byte = received_[k];
+        const unsigned char* const bytes = received_.data();
+        for (unsigned int k = 0; k < count;) {
+            const unsigned char byte = bytes[k++];
             if (hunting_) {
                 hunting_ = byte != flag;
             } else if (byte == flag) {
-                if (started)
-                    return ConnectionLinkPacket(reinterpret_cast<char*>(payload_.data()),
-                                                static_cast<unsigned int>(payload_.size()));
+                if (started) return;
             } else if (byte == controlEscape) {
                 started = escaped = true;
-            } else {
-                started = true;
-                payload_.push_back(escaped ? static_cast<unsigned char>(byte ^ escapeMask) : byte);
+            } else if (escaped) {
+                payload.push_back(static_cast<unsigned char>(byte ^ escapeMask));
                 escaped = false;
+            } else {
+                // The bytes up to the next flag or escape go over at once.
+                started = true;
+                unsigned int end = k;
+                while (end < count && bytes[end] != flag && bytes[end] != controlEscape)
+                    ++end;
+                payload.insert(payload.end(), bytes + k - 1, bytes + end);
+                k = end;
             }
         }
         if (taken >= maxBytesPerRead) {
@@ -93,7 +108,8 @@ ConnectionLinkPacket HdlcConnectionLink::read(unsigned int) {
                 diagnostics_.line() << "HdlcConnectionLink: frame longer than " << maxBytesPerRead
                                     << " bytes dropped\n";
             }
-            return ConnectionLinkPacket();
+            payload.clear();
+            return;
         }
     }
 }

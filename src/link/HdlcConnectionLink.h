@@ -36,6 +36,7 @@ public:
     // partly received frame is dropped) or a frame runs past maxBytesPerRead.
     // The argument is not used. Reads the link below with readUntilInto(flag).
     ConnectionLinkPacket read(unsigned int length) override;
+    void readInto(unsigned int length, std::vector<unsigned char>& payload) override;
 
 protected:
     // Every outgoing frame is padded with further flags to a whole number of

@@ -8,8 +8,11 @@ ConnectionLinkPacket RequestResponseLink::transfer(ConnectionLinkPacket& request
     return link_->read(replyLength);
 }
 
-ConnectionLinkPacket RequestResponseLink::transfer(const unsigned char* request, std::size_t length,
-                                                   unsigned int replyLength) {
-    if (!link_->writeBytes(request, length)) return ConnectionLinkPacket();
-    return link_->read(replyLength);
+void RequestResponseLink::transfer(const unsigned char* request, std::size_t length,
+                                   unsigned int replyLength, std::vector<unsigned char>& reply) {
+    if (!link_->writeBytes(request, length)) {
+        reply.clear();
+        return;
+    }
+    link_->readInto(replyLength, reply);
 }

@@ -14,6 +14,18 @@ constexpr unsigned int wordBytes = 4;
 // Ping values of the catch-ups count up from here.
 constexpr unsigned int catchUpValues = 0x5C000000;
 
+unsigned char* putWord(unsigned char* out, unsigned int word) {
+    for (unsigned int shift = 32; shift != 0; shift -= 8)
+        *out++ = static_cast<unsigned char>(word >> (shift - 8));
+    return out;
+}
+
+unsigned int wordAt(const unsigned char* bytes) {
+    return (static_cast<unsigned int>(bytes[0]) << 24) |
+           (static_cast<unsigned int>(bytes[1]) << 16) |
+           (static_cast<unsigned int>(bytes[2]) << 8) | bytes[3];
+}
+
 unsigned int commandWord(unsigned int command, VciInterface::IncrementAddress increment,
                          unsigned int words) {
     const unsigned int flag = VciEncoding::encodeBurstIncrement(increment) ? 1u : 0u;
@@ -67,32 +79,28 @@ void VciEncoder::startRequest(unsigned int command) const {
 }
 
 void VciEncoder::append(unsigned int word) const {
-    for (unsigned int shift = 32; shift != 0; shift -= 8)
-        request_.push_back(static_cast<unsigned char>(word >> (shift - 8)));
+    const std::size_t end = request_.size();
+    request_.resize(end + wordBytes);
+    putWord(request_.data() + end, word);
 }
 
-ConnectionLinkPacket VciEncoder::transact(unsigned int replyLength, unsigned int replyCommand,
+const unsigned char* VciEncoder::transact(unsigned int replyLength, unsigned int replyCommand,
                                           const std::string& sizeFailure,
                                           const char* wrongReply) const {
     if (outOfStep_) catchUp(sizeFailure);
-    ConnectionLinkPacket reply = link_->transfer(request_.data(), request_.size(), replyLength);
-    if (reply.empty()) {
+    link_->transfer(request_.data(), request_.size(), replyLength, reply_);
+    if (reply_.empty()) {
         outOfStep_ = true; // the reply may still come
         throw Exception(sizeFailure + "No reply received");
     }
-    if (reply.size() != replyLength)
-        throw Exception(sizeFailure + "reply size = " + std::to_string(reply.size()) +
+    if (reply_.size() != replyLength)
+        throw Exception(sizeFailure + "reply size = " + std::to_string(reply_.size()) +
                         ", expected " + std::to_string(replyLength));
-    unsigned int first = 0;
-    reply >> first;
-    if (first != replyCommand << 24) throw Exception(wrongReply);
     // The size check left at least the status word behind the first word.
-    unsigned int status = 0;
-    for (auto byte = reply.end() - wordBytes; byte != reply.end(); ++byte)
-        status = (status << 8) | *byte;
-    reply.erase(reply.end() - wordBytes, reply.end());
-    decodeErrors(static_cast<unsigned short>(status >> 16));
-    return reply;
+    if (wordAt(reply_.data()) != replyCommand << 24) throw Exception(wrongReply);
+    decodeErrors(
+        static_cast<unsigned short>(wordAt(reply_.data() + replyLength - wordBytes) >> 16));
+    return reply_.data() + wordBytes;
 }
 
 std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigned int count,
@@ -105,16 +113,10 @@ std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigne
         startRequest(commandWord(readCommand, increment, words));
         append(address);
         append(0u);
-        const ConnectionLinkPacket data =
-            transact(wordBytes * words + 8, readCommand,
-                     "vciRead failed: ", "vciRead failed: wrong vci reply");
-        auto byte = data.begin();
-        for (unsigned int k = 0; k < words; ++k) {
-            unsigned int word = 0;
-            for (unsigned int b = 0; b < wordBytes; ++b, ++byte)
-                word = (word << 8) | *byte;
-            result.push_back(word);
-        }
+        const unsigned char* data = transact(wordBytes * words + 8, readCommand,
+                                             "vciRead failed: ", "vciRead failed: wrong vci reply");
+        for (unsigned int k = 0; k < words; ++k, data += wordBytes)
+            result.push_back(wordAt(data));
         if (increment == Increment) address += wordBytes * words;
     }
     return result;
@@ -127,11 +129,14 @@ void VciEncoder::vciBurstWrite(unsigned int address, const std::vector<unsigned 
         const unsigned int words =
             static_cast<unsigned int>(std::min<std::size_t>(data.size() - done, maxBurstWords));
         startRequest(commandWord(writeCommand, increment, words));
-        request_.reserve(wordBytes * (words + 3));
         append(address);
+        // The words and the closing 0.
+        const std::size_t end = request_.size();
+        request_.resize(end + wordBytes * (words + 1));
+        unsigned char* out = request_.data() + end;
         for (unsigned int k = 0; k < words; ++k)
-            append(data[done + k]);
-        append(0u);
+            out = putWord(out, data[done + k]);
+        putWord(out, 0u);
         transact(8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
         done += words;
         if (increment == Increment) address += wordBytes * words;
@@ -151,18 +156,15 @@ unsigned int VciEncoder::ping(unsigned int value) {
     startRequest(pingCommand << 24);
     append(value);
     append(0u);
-    ConnectionLinkPacket echo =
-        transact(12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply");
-    return echo.unpack(wordBytes);
+    return wordAt(transact(12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply"));
 }
 
 unsigned int VciEncoder::getVciDataWidth() const {
     checkLinkWidth();
     startRequest(infoCommand << 24);
     append(0u);
-    ConnectionLinkPacket info =
-        transact(12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply");
-    const unsigned int widths = info.unpack(wordBytes);
+    const unsigned int widths =
+        wordAt(transact(12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply"));
     addressWidth_ = widths & 0xFFu;
     dataWidth_ = (widths >> 8) & 0xFFu;
     return dataWidth_;

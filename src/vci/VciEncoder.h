@@ -68,8 +68,9 @@ private:
     void startRequest(unsigned int command) const;
     void append(unsigned int word) const;
     // Sends the request and checks the reply's size and first word; prints
-    // the status word's errors and returns the words between the two.
-    ConnectionLinkPacket transact(unsigned int replyLength, unsigned int replyCommand,
+    // the status word's errors and returns the bytes of the words between the
+    // two, valid until the next request.
+    const unsigned char* transact(unsigned int replyLength, unsigned int replyCommand,
                                   const std::string& sizeFailure, const char* wrongReply) const;
 
     std::unique_ptr<RequestResponseLink> link_;
@@ -78,7 +79,9 @@ private:
     mutable unsigned int dataWidth_ = 0;
     mutable bool outOfStep_ = false;
     mutable unsigned int catchUps_ = 0; // makes each catch-up's ping value new
-    // The request's bytes, in memory kept from request to request.
+    // The request's and the reply's bytes, in memory kept from request to
+    // request.
     mutable std::vector<unsigned char> request_;
+    mutable std::vector<unsigned char> reply_;
     DiagnosticsSink& diagnostics_;
 };
