@@ -13,18 +13,17 @@ uint32_t wordAt(const std::vector<uint8_t>& bytes, std::size_t i) {
            (uint32_t{bytes[4 * i + 2]} << 8) | uint32_t{bytes[4 * i + 3]};
 }
 
-void append(std::vector<uint8_t>& bytes, uint32_t word) {
-    const std::size_t end = bytes.size();
-    bytes.resize(end + 4);
-    for (int k = 0; k < 4; ++k)
-        bytes[end + k] = static_cast<uint8_t>(word >> (24 - 8 * k));
+uint8_t* put(uint8_t* out, uint32_t word) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        *out++ = static_cast<uint8_t>(word >> shift);
+    return out;
 }
 
 std::vector<uint8_t> toBytes(std::initializer_list<uint32_t> words) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(words.size() * 4);
+    std::vector<uint8_t> bytes(words.size() * 4);
+    uint8_t* out = bytes.data();
     for (uint32_t word : words)
-        append(bytes, word);
+        out = put(out, word);
     return bytes;
 }
 
@@ -57,13 +56,12 @@ RegisterProtocol::handle(const std::vector<uint8_t>& request, BasestationRegiste
     case Read: {
         if (!wellFormed(3)) return errorReply(errorSopEop);
         if (increment > 1) return errorReply(errorUnsupported);
-        Result result{{}, false};
-        result.reply.reserve(4 * (count + 2));
-        append(result.reply, echo);
+        Result result{std::vector<uint8_t>(4 * (count + 2)), false};
+        uint8_t* out = put(result.reply.data(), echo);
         uint32_t address = wordAt(request, 1);
         for (std::size_t i = 0; i < count; ++i, address += increment * 4)
-            append(result.reply, registers.read(address, now));
-        append(result.reply, status(injectedErrors));
+            out = put(out, registers.read(address, now));
+        put(out, status(injectedErrors));
         return result;
     }
     case Write: {

@@ -73,15 +73,13 @@ void VciEncoder::catchUp(const std::string& failure) const {
     throw Exception(failure + "No reply received");
 }
 
-void VciEncoder::startRequest(unsigned int command) const {
-    request_.clear();
-    append(command);
-}
-
-void VciEncoder::append(unsigned int word) const {
-    const std::size_t end = request_.size();
-    request_.resize(end + wordBytes);
-    putWord(request_.data() + end, word);
+unsigned char* VciEncoder::request(std::initializer_list<unsigned int> words,
+                                   std::size_t more) const {
+    request_.resize(wordBytes * (words.size() + more));
+    unsigned char* out = request_.data();
+    for (unsigned int word : words)
+        out = putWord(out, word);
+    return out;
 }
 
 const unsigned char* VciEncoder::transact(unsigned int replyLength, unsigned int replyCommand,
@@ -110,9 +108,7 @@ std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigne
     while (result.size() < count) {
         const unsigned int words =
             std::min(count - static_cast<unsigned int>(result.size()), maxBurstWords);
-        startRequest(commandWord(readCommand, increment, words));
-        append(address);
-        append(0u);
+        request({commandWord(readCommand, increment, words), address, 0u});
         const unsigned char* data = transact(wordBytes * words + 8, readCommand,
                                              "vciRead failed: ", "vciRead failed: wrong vci reply");
         for (unsigned int k = 0; k < words; ++k, data += wordBytes)
@@ -128,12 +124,9 @@ void VciEncoder::vciBurstWrite(unsigned int address, const std::vector<unsigned 
     for (std::size_t done = 0; done < data.size();) {
         const unsigned int words =
             static_cast<unsigned int>(std::min<std::size_t>(data.size() - done, maxBurstWords));
-        startRequest(commandWord(writeCommand, increment, words));
-        append(address);
-        // The words and the closing 0.
-        const std::size_t end = request_.size();
-        request_.resize(end + wordBytes * (words + 1));
-        unsigned char* out = request_.data() + end;
+        // The words and the closing 0 follow.
+        unsigned char* out =
+            request({commandWord(writeCommand, increment, words), address}, words + 1);
         for (unsigned int k = 0; k < words; ++k)
             out = putWord(out, data[done + k]);
         putWord(out, 0u);
@@ -153,16 +146,13 @@ void VciEncoder::vciWrite(unsigned int address, unsigned int data) {
 
 unsigned int VciEncoder::ping(unsigned int value) {
     checkLinkWidth();
-    startRequest(pingCommand << 24);
-    append(value);
-    append(0u);
+    request({pingCommand << 24, value, 0u});
     return wordAt(transact(12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply"));
 }
 
 unsigned int VciEncoder::getVciDataWidth() const {
     checkLinkWidth();
-    startRequest(infoCommand << 24);
-    append(0u);
+    request({infoCommand << 24, 0u});
     const unsigned int widths =
         wordAt(transact(12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply"));
     addressWidth_ = widths & 0xFFu;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,9 +66,9 @@ private:
     // Gets the link back in step after a time-out (see above); throws with
     // `failure` when the echo does not come.
     void catchUp(const std::string& failure) const;
-    // Starts the next request with its command word; appends a word to it.
-    void startRequest(unsigned int command) const;
-    void append(unsigned int word) const;
+    // Makes the next request these words followed by room for `more` words;
+    // where that room begins.
+    unsigned char* request(std::initializer_list<unsigned int> words, std::size_t more = 0) const;
     // Sends the request and checks the reply's size and first word; prints
     // the status word's errors and returns the bytes of the words between the
     // two, valid until the next request.
