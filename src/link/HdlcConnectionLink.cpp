@@ -52,7 +52,8 @@ bool HdlcConnectionLink::write(ConnectionLinkPacket& packet) {
 }
 
 bool HdlcConnectionLink::writeBytes(const unsigned char* bytes, std::size_t length) {
-    return below_->writeBytes(framed_.data(), frame(bytes, bytes + length, length));
+    const std::size_t framed = frame(bytes, bytes + length, length);
+    return below_->writeBytes(framed_.data(), framed);
 }
 
 ConnectionLinkPacket HdlcConnectionLink::read(unsigned int length) {
