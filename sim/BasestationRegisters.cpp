@@ -190,6 +190,8 @@ void BasestationRegisters::write(uint32_t address, uint32_t value, Clock::time_p
 }
 
 void BasestationRegisters::advanceCounters(Clock::time_point now) {
+    // The words of one request share its time.
+    if (now == counters_.countedUntil()) return;
     BistCounters::Conditions conditions;
     conditions.test7Running = words_[test7Enable / 4] != 0 && headstage_.bistTransmit();
     // The probe streams as the data port has it: not in configuration mode,

@@ -24,6 +24,8 @@ public:
     };
 
     void advance(Clock::time_point now, const Conditions& conditions);
+    // The time of the last advance: advancing to it again counts nothing.
+    Clock::time_point countedUntil() const { return last_; }
     void restartTest7() { test7Checked_ = 0; }
     void restartTest9() { test9a_ = test9b_ = test9Mismatched_ = 0; }
     void reset();

@@ -1,7 +1,9 @@
 #include "sim/ConfigServer.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 
 #include "sim/HdlcCodec.h"
@@ -22,20 +24,20 @@ void ConfigServer::serve(int client) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++hardware_.counters.connections;
     }
+    // Requests are awaited in a blocking receive, one system call each; stop()
+    // ends that wait by shutting the receiving side down (ServerThread).
+    const int flags = ::fcntl(client, F_GETFL);
+    if (flags < 0 || ::fcntl(client, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        throw std::runtime_error("cannot make the configuration client blocking");
     HdlcCodec codec;
     uint64_t droppedSoFar = 0;
     std::vector<uint8_t> buffer(65536);
     std::vector<std::vector<uint8_t>> frames;
+    std::vector<uint8_t> reply;
     for (;;) {
-        pollfd fds[2] = {{stop.fd(), POLLIN, 0}, {client, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[0].revents) return;
         const ssize_t received = ::recv(client, buffer.data(), buffer.size(), 0);
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
-        if (received <= 0) return; // closed by the client, or failed
+        if (received < 0 && errno == EINTR) continue;
+        if (received <= 0 || stop.raised()) return; // closed by the client, failed or stopped
 
         frames.clear();
         codec.feed(buffer.data(), static_cast<std::size_t>(received), frames);
@@ -49,7 +51,7 @@ void ConfigServer::serve(int client) {
             if (outcome.close) return;
             if (outcome.delayMs && stop.waitFor(outcome.delayMs)) return;
             if (!outcome.reply) continue;
-            std::vector<uint8_t> reply = HdlcCodec::encode(*outcome.reply);
+            HdlcCodec::encode(*outcome.reply, reply);
             if (outcome.cutReply) reply.resize(reply.size() / 2);
             if (!sendAll(client, reply) || outcome.cutReply) return;
             std::lock_guard<std::mutex> lock(mutex_);
@@ -107,7 +109,9 @@ ConfigServer::Outcome ConfigServer::process(const std::vector<uint8_t>& request)
 bool ConfigServer::sendAll(int client, const std::vector<uint8_t>& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        // Without blocking: a client that does not read must not keep stop() waiting.
+        const ssize_t n =
+            ::send(client, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;

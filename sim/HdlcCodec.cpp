@@ -1,23 +1,32 @@
 #include "sim/HdlcCodec.h"
 
+#include <algorithm>
+
 namespace tolmaren_sim {
 
 std::vector<uint8_t> HdlcCodec::encode(const std::vector<uint8_t>& payload) {
     std::vector<uint8_t> frame;
-    frame.reserve(payload.size() + payload.size() / 8 + 8);
-    frame.push_back(flag);
+    encode(payload, frame);
+    return frame;
+}
+
+void HdlcCodec::encode(const std::vector<uint8_t>& payload, std::vector<uint8_t>& frame) {
+    // Every byte escaped, both flags and the padding: the frame cannot be longer.
+    frame.resize(2 * payload.size() + 5);
+    uint8_t* out = frame.data();
+    *out++ = flag;
     for (uint8_t byte : payload) {
         if (byte == flag || byte == escape) {
-            frame.push_back(escape);
-            frame.push_back(byte ^ escapeMask);
+            *out++ = escape;
+            *out++ = byte ^ escapeMask;
         } else {
-            frame.push_back(byte);
+            *out++ = byte;
         }
     }
-    frame.push_back(flag);
-    while (frame.size() % 4 != 0)
-        frame.push_back(flag);
-    return frame;
+    *out++ = flag;
+    while ((out - frame.data()) % 4 != 0)
+        *out++ = flag;
+    frame.resize(static_cast<std::size_t>(out - frame.data()));
 }
 
 void HdlcCodec::feed(const uint8_t* data, std::size_t size,
@@ -49,8 +58,19 @@ void HdlcCodec::feed(const uint8_t* data, std::size_t size,
                 state_ = State::Discarding;
                 break;
             }
-            payload_.push_back(escaped_ ? byte ^ escapeMask : byte);
-            escaped_ = false;
+            if (escaped_) {
+                payload_.push_back(byte ^ escapeMask);
+                escaped_ = false;
+                break;
+            }
+            // The bytes up to the next flag or escape go over at once, as far
+            // as the payload has room.
+            std::size_t end = i + 1;
+            const std::size_t last = std::min(size, i + (maxPayload - payload_.size()));
+            while (end < last && data[end] != flag && data[end] != escape)
+                ++end;
+            payload_.insert(payload_.end(), data + i, data + end);
+            i = end - 1;
             break;
         }
     }
@@ -60,7 +80,7 @@ void HdlcCodec::endFrame(std::vector<std::vector<uint8_t>>& frames) {
     if (escaped_ || payload_.empty())
         ++dropped_;
     else
-        frames.push_back(std::move(payload_));
+        frames.emplace_back(payload_.begin(), payload_.end()); // payload_ keeps its capacity
     payload_.clear();
     escaped_ = false;
     state_ = State::Idle;

@@ -19,6 +19,8 @@ public:
     static constexpr std::size_t maxPayload = (65536 + 3) * 4;
 
     static std::vector<uint8_t> encode(const std::vector<uint8_t>& payload);
+    // The same into `frame`, whose storage is reused from frame to frame.
+    static void encode(const std::vector<uint8_t>& payload, std::vector<uint8_t>& frame);
 
     // Takes received bytes and appends every frame they complete.
     void feed(const uint8_t* data, std::size_t size, std::vector<std::vector<uint8_t>>& frames);

@@ -23,6 +23,7 @@ std::size_t ProbeAsic::chainLength(unsigned int chain, int probeType) {
 uint8_t ProbeAsic::shiftByte(unsigned int chain, uint8_t data) {
     if (chain >= chainCount) return 0;
     const ChainFault* defect = defectOf(chain);
+    if (defect == nullptr) return chains_[chain].shiftByte(data);
     uint8_t out = 0;
     for (unsigned int bit = 0; bit < 8; ++bit) {
         if (chains_[chain].shift((data >> bit) & 1, defect)) out |= static_cast<uint8_t>(1u << bit);

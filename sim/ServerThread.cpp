@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
+#include <sys/socket.h>
 #include <utility>
 
 namespace tolmaren_sim {
@@ -17,7 +18,11 @@ void ServerThread::start(const std::string& address, uint16_t port) {
 
 void ServerThread::stop() {
     if (!running()) return;
-    stop_.raise();
+    {
+        std::lock_guard<std::mutex> lock(clientMutex_);
+        stop_.raise();
+        if (client_ >= 0) ::shutdown(client_, SHUT_RD);
+    }
     thread_.join();
     listener_.reset();
 }
@@ -44,17 +49,28 @@ void ServerThread::run() {
 // A dropped client's descriptor is closed before it is counted, so that
 // whoever sees the count may rely on the descriptor being free.
 void ServerThread::serve(UniqueFd client) {
+    watch(client.get());
     try {
         serve_(client.get());
+        watch(-1);
     } catch (const std::exception& e) {
+        watch(-1);
         client.reset();
         ++failedClients_;
         std::fprintf(stderr, "tolmaren_sim: port %u dropped its client: %s\n", port_, e.what());
     } catch (...) {
+        watch(-1);
         client.reset();
         ++failedClients_;
         std::fprintf(stderr, "tolmaren_sim: port %u dropped its client\n", port_);
     }
+}
+
+void ServerThread::watch(int client) {
+    std::lock_guard<std::mutex> lock(clientMutex_);
+    client_ = client;
+    // A stop raised before this client came wakes it at its first receive.
+    if (client_ >= 0 && stop_.raised()) ::shutdown(client_, SHUT_RD);
 }
 
 } // namespace tolmaren_sim

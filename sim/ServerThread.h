@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -15,8 +16,9 @@ namespace tolmaren_sim {
 
 // The thread of one port. It accepts one client at a time and hands it to the
 // serving function, which returns when the client is gone or the server is
-// stopping (it polls stopSignal() beside its socket); a client that connects
-// meanwhile waits in the listen backlog. A serving function that throws (an
+// stopping (it polls stopSignal() beside its socket, or waits in a blocking
+// receive, which stop() ends by shutting the client's receiving side down); a
+// client that connects meanwhile waits in the listen backlog. A serving function that throws (an
 // allocation failure, say) loses its client, not the process: the failure is
 // counted and reported on standard error, and the next client is served. An
 // accept that fails for want of descriptors or memory leaves the client in the
@@ -46,11 +48,15 @@ public:
 private:
     void run();
     void serve(UniqueFd client);
+    // The client that stop() must wake; -1 for none.
+    void watch(int client);
 
     Serve serve_;
     std::unique_ptr<TcpListener> listener_;
     uint16_t port_ = 0;
     StopSignal stop_;
+    std::mutex clientMutex_; // orders stop() against watch()
+    int client_ = -1;
     std::thread thread_;
     std::atomic<uint64_t> failedClients_{0};
     std::atomic<uint64_t> failedAccepts_{0};

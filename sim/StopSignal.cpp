@@ -19,6 +19,7 @@ StopSignal::StopSignal() {
 }
 
 void StopSignal::raise() {
+    raised_.store(true);
     const char byte = 1;
     // A full pipe is already raised, so a failed write changes nothing.
     [[maybe_unused]] ssize_t written = ::write(write_.get(), &byte, 1);
@@ -28,10 +29,7 @@ void StopSignal::clear() {
     char buffer[64];
     while (::read(read_.get(), buffer, sizeof buffer) > 0) {
     }
-}
-
-bool StopSignal::raised() const {
-    return waitFor(0);
+    raised_.store(false);
 }
 
 bool StopSignal::waitFor(unsigned int ms) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "sim/UniqueFd.h"
 
 namespace tolmaren_sim {
@@ -12,7 +14,8 @@ public:
 
     void raise();
     void clear();
-    bool raised() const;
+    // Without a system call: cheap enough to ask after every receive.
+    bool raised() const { return raised_.load(); }
     // The descriptor that becomes readable once raised.
     int fd() const { return read_.get(); }
     // Sleeps up to ms milliseconds; returns true when woken by raise().
@@ -21,6 +24,7 @@ public:
 private:
     UniqueFd read_;
     UniqueFd write_;
+    std::atomic<bool> raised_{false};
 };
 
 } // namespace tolmaren_sim

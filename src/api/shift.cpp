@@ -39,31 +39,35 @@ unsigned int Tolmaren_basestation_api::tolmaren_writeShiftRegister(unsigned char
         if (tolmaren_mode(configurationMode) != 0) return 2;
     }
     if (tolmaren_headstageWriteRegister(chainSelect, chainNumber) != 0) return 3;
-    if (tolmaren_writeUart(headstageDevice, shiftDataIn, ShiftWords::pack(chain, false)) != 0)
-        return 4;
+    std::vector<unsigned short> words = ShiftWords::pack(chain, false);
+    if (tolmaren_writeUart(headstageDevice, shiftDataIn, words) != 0) return 4;
     if (isTestChain) return 0;
     if (!verify) return tolmaren_mode(previousMode) == 0 ? 0 : 2;
 
     // Shifting the same words in again pushes the first copy out, and the
     // capture flag has the headstage return what left the register.
     if (datamodel_ == nullptr) return 5;
-    std::vector<bool> readBack(chain.size(), false);
     requireEmptyShiftFifo(*datamodel_);
-    const std::vector<unsigned short> captureWords = ShiftWords::pack(chain, true);
-    if (tolmaren_writeUart(headstageDevice, shiftDataIn, captureWords) != 0) return 4;
-    std::vector<unsigned char> bytes(captureWords.size(), 0);
+    for (unsigned short& word : words)
+        word |= ShiftWords::captureFlag;
+    if (tolmaren_writeUart(headstageDevice, shiftDataIn, words) != 0) return 4;
+    std::vector<unsigned char> bytes(words.size(), 0);
     if (tolmaren_readUart(headstageDevice, shiftDataOut, bytes) != 0) return 5;
     requireEmptyShiftFifo(*datamodel_);
-    ShiftWords::unpack(bytes, readBack);
     if (tolmaren_mode(previousMode) != 0) return 2;
+    if (ShiftWords::matches(words, bytes, chain.size())) return 0;
 
+    // Each bit that differs is reported.
+    std::vector<bool> readBack(chain.size(), false);
+    ShiftWords::unpack(bytes, readBack);
     bool equal = true;
-    for (std::size_t i = 0; i < chain.size(); ++i) {
-        if (readBack[i] == chain[i]) continue;
+    auto read = readBack.cbegin();
+    for (auto written = chain.cbegin(); written != chain.cend(); ++written, ++read) {
+        if (*read == *written) continue;
         equal = false;
         if (logging())
-            log_ << "error in qchain at " << std::dec << i << " value is "
-                 << (readBack[i] ? "1" : "0") << "\n";
+            log_ << "error in qchain at " << std::dec << (written - chain.cbegin()) << " value is "
+                 << (*read ? "1" : "0") << "\n";
     }
     return equal ? 0 : 6;
 }

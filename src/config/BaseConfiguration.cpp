@@ -319,10 +319,9 @@ void BaseConfiguration::appendChannelSettings(unsigned int parity, std::vector<b
 }
 
 void BaseConfiguration::appendReferences(unsigned int parity, std::vector<bool>& chain) const {
-    for (int channel = channelCount - 2 + parity; channel >= 0; channel -= 2) {
-        for (bool flag : referenceSelection_[channel])
-            chain.push_back(flag);
-    }
+    for (int channel = channelCount - 2 + parity; channel >= 0; channel -= 2)
+        chain.insert(chain.end(), referenceSelection_[channel].begin(),
+                     referenceSelection_[channel].end());
 }
 
 void BaseConfiguration::getChain(std::vector<bool>& chain) const {

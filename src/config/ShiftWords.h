@@ -24,4 +24,10 @@ public:
     // Fills every bit of `chain` from the captured bytes: bit 8k + p is bit p
     // of byte k. Bits for which no byte arrived are cleared.
     static void unpack(const std::vector<unsigned char>& bytes, std::vector<bool>& chain);
+
+    // True when unpacking the captured bytes into a chain of `bits` bits gives
+    // the chain that `words` were packed from (capture flags aside); compares
+    // whole bytes.
+    static bool matches(const std::vector<unsigned short>& words,
+                        const std::vector<unsigned char>& bytes, std::size_t bits);
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "link/ConnectionLinkIntf.h"
 #include "link/DiagnosticsSink.h"
@@ -28,19 +30,33 @@ public:
 
     // Frames the packet in place and writes it in one call below.
     bool write(ConnectionLinkPacket& packet) override;
+    // Frames the bytes and writes the frame in one call below.
+    bool writeBytes(const unsigned char* bytes, std::size_t length) override;
     // The payload of the next frame; empty when the link below times out (a
     // partly received frame is dropped) or a frame runs past maxBytesPerRead.
-    // The argument is not used. Reads the link below with readUntil(flag).
+    // The argument is not used. Reads the link below with readUntilInto(flag).
     ConnectionLinkPacket read(unsigned int length) override;
+    void readInto(unsigned int length, std::vector<unsigned char>& payload) override;
 
 protected:
-    // Escapes the packet's bytes and puts a flag at each end.
-    static void frame(ConnectionLinkPacket& packet);
-    bool writeBelow(ConnectionLinkPacket& packet) { return below_->write(packet); }
+    // Every outgoing frame is padded with further flags to a whole number of
+    // frameUnit bytes.
+    HdlcConnectionLink(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics,
+                       unsigned int frameUnit);
 
 private:
+    // Escapes the bytes into framed_, with a flag at each end and the
+    // padding; the frame's length.
+    template <typename Iterator>
+    std::size_t frame(Iterator first, Iterator last, std::size_t length);
+
     std::unique_ptr<ConnectionLinkIntf> below_;
     DiagnosticsSink& diagnostics_;
+    const unsigned int frameUnit_;
     // No flag seen yet since construction: bytes are discarded until one comes.
     bool hunting_ = true;
+    // Kept from call to call, so that a frame costs no allocation.
+    std::vector<unsigned char> framed_;   // the frame being written
+    std::vector<unsigned char> received_; // the bytes of one read below
+    std::vector<unsigned char> payload_;  // the frame being read
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Diagnostics.h"
 #include "link/HdlcConnectionLink.h"
 
 // The framing the basestation expects: every outgoing frame is padded with
@@ -7,9 +8,8 @@
 class HdlcConnectionLink32 : public HdlcConnectionLink {
 public:
     // Takes ownership of the link below.
-    explicit HdlcConnectionLink32(ConnectionLinkIntf* below) : HdlcConnectionLink(below) {}
+    explicit HdlcConnectionLink32(ConnectionLinkIntf* below)
+        : HdlcConnectionLink32(below, Diagnostics::sink()) {}
     HdlcConnectionLink32(ConnectionLinkIntf* below, DiagnosticsSink& diagnostics)
-        : HdlcConnectionLink(below, diagnostics) {}
-
-    bool write(ConnectionLinkPacket& packet) override;
+        : HdlcConnectionLink(below, diagnostics, 4) {}
 };

@@ -7,3 +7,12 @@ ConnectionLinkPacket RequestResponseLink::transfer(ConnectionLinkPacket& request
     if (!link_->write(request)) return ConnectionLinkPacket();
     return link_->read(replyLength);
 }
+
+void RequestResponseLink::transfer(const unsigned char* request, std::size_t length,
+                                   unsigned int replyLength, std::vector<unsigned char>& reply) {
+    if (!link_->writeBytes(request, length)) {
+        reply.clear();
+        return;
+    }
+    link_->readInto(replyLength, reply);
+}

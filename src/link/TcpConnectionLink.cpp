@@ -34,6 +34,11 @@ bool TcpConnectionLink::write(ConnectionLinkPacket& packet) {
                                static_cast<unsigned int>(packet.size()));
 }
 
+bool TcpConnectionLink::writeBytes(const unsigned char* bytes, std::size_t length) {
+    return connection_->writen(reinterpret_cast<const char*>(bytes),
+                               static_cast<unsigned int>(length));
+}
+
 bool TcpConnectionLink::fill() {
     begin_ = 0;
     end_ = connection_->readAvailable(buffer_.get(), receiveBufferSize);
@@ -52,14 +57,30 @@ ConnectionLinkPacket TcpConnectionLink::read(unsigned int length) {
     return packet;
 }
 
-ConnectionLinkPacket TcpConnectionLink::readUntil(unsigned char delimiter, unsigned int maxLength) {
-    if (maxLength == 0 || (begin_ == end_ && !fill())) return ConnectionLinkPacket();
-    char* const first = buffer_.get() + begin_;
+unsigned int TcpConnectionLink::takeUntil(unsigned char delimiter, unsigned int maxLength,
+                                          char*& first) {
+    if (maxLength == 0 || (begin_ == end_ && !fill())) return 0;
+    first = buffer_.get() + begin_;
     const unsigned int available = std::min(maxLength, end_ - begin_);
     const void* found = std::memchr(first, delimiter, available);
     const unsigned int count =
         found != nullptr ? static_cast<unsigned int>(static_cast<const char*>(found) - first) + 1
                          : available;
     begin_ += count;
+    return count;
+}
+
+ConnectionLinkPacket TcpConnectionLink::readUntil(unsigned char delimiter, unsigned int maxLength) {
+    char* first = nullptr;
+    const unsigned int count = takeUntil(delimiter, maxLength, first);
+    if (count == 0) return ConnectionLinkPacket();
     return ConnectionLinkPacket(first, count);
+}
+
+unsigned int TcpConnectionLink::readUntilInto(unsigned char delimiter, unsigned char* bytes,
+                                              unsigned int maxLength) {
+    char* first = nullptr;
+    const unsigned int count = takeUntil(delimiter, maxLength, first);
+    if (count != 0) std::memcpy(bytes, first, count);
+    return count;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -29,16 +30,22 @@ public:
     TcpConnectionLink& operator=(const TcpConnectionLink&) = delete;
 
     bool write(ConnectionLinkPacket& packet) override;
+    bool writeBytes(const unsigned char* bytes, std::size_t length) override;
     // Exactly length bytes, or an empty packet when the data stops for 1 s
     // (the bytes received until then are dropped).
     ConnectionLinkPacket read(unsigned int length) override;
     ConnectionLinkPacket readUntil(unsigned char delimiter, unsigned int maxLength) override;
+    unsigned int readUntilInto(unsigned char delimiter, unsigned char* bytes,
+                               unsigned int maxLength) override;
 
 private:
     void start(DiagnosticsSink& diagnostics);
     // Refills the empty buffer with one receive; false when nothing arrives
     // for 1 s.
     bool fill();
+    // Takes the bytes readUntil() delivers out of the buffer: their count
+    // (0 when none came), the first at `first`.
+    unsigned int takeUntil(unsigned char delimiter, unsigned int maxLength, char*& first);
 
     morvek::TCPSocket socket_;
     std::unique_ptr<morvek::FileDescriptor> connection_;

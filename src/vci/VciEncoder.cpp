@@ -14,6 +14,18 @@ constexpr unsigned int wordBytes = 4;
 // Ping values of the catch-ups count up from here.
 constexpr unsigned int catchUpValues = 0x5C000000;
 
+unsigned char* putWord(unsigned char* out, unsigned int word) {
+    for (unsigned int shift = 32; shift != 0; shift -= 8)
+        *out++ = static_cast<unsigned char>(word >> (shift - 8));
+    return out;
+}
+
+unsigned int wordAt(const unsigned char* bytes) {
+    return (static_cast<unsigned int>(bytes[0]) << 24) |
+           (static_cast<unsigned int>(bytes[1]) << 16) |
+           (static_cast<unsigned int>(bytes[2]) << 8) | bytes[3];
+}
+
 unsigned int commandWord(unsigned int command, VciInterface::IncrementAddress increment,
                          unsigned int words) {
     const unsigned int flag = VciEncoding::encodeBurstIncrement(increment) ? 1u : 0u;
@@ -61,28 +73,32 @@ void VciEncoder::catchUp(const std::string& failure) const {
     throw Exception(failure + "No reply received");
 }
 
-ConnectionLinkPacket VciEncoder::transact(ConnectionLinkPacket& request, unsigned int replyLength,
-                                          unsigned int replyCommand, const std::string& sizeFailure,
+unsigned char* VciEncoder::request(std::initializer_list<unsigned int> words,
+                                   std::size_t more) const {
+    request_.resize(wordBytes * (words.size() + more));
+    unsigned char* out = request_.data();
+    for (unsigned int word : words)
+        out = putWord(out, word);
+    return out;
+}
+
+const unsigned char* VciEncoder::transact(unsigned int replyLength, unsigned int replyCommand,
+                                          const std::string& sizeFailure,
                                           const char* wrongReply) const {
     if (outOfStep_) catchUp(sizeFailure);
-    ConnectionLinkPacket reply = link_->transfer(request, replyLength);
-    if (reply.empty()) {
+    link_->transfer(request_.data(), request_.size(), replyLength, reply_);
+    if (reply_.empty()) {
         outOfStep_ = true; // the reply may still come
         throw Exception(sizeFailure + "No reply received");
     }
-    if (reply.size() != replyLength)
-        throw Exception(sizeFailure + "reply size = " + std::to_string(reply.size()) +
+    if (reply_.size() != replyLength)
+        throw Exception(sizeFailure + "reply size = " + std::to_string(reply_.size()) +
                         ", expected " + std::to_string(replyLength));
-    unsigned int first = 0;
-    reply >> first;
-    if (first != replyCommand << 24) throw Exception(wrongReply);
     // The size check left at least the status word behind the first word.
-    unsigned int status = 0;
-    for (auto byte = reply.end() - wordBytes; byte != reply.end(); ++byte)
-        status = (status << 8) | *byte;
-    reply.erase(reply.end() - wordBytes, reply.end());
-    decodeErrors(static_cast<unsigned short>(status >> 16));
-    return reply;
+    if (wordAt(reply_.data()) != replyCommand << 24) throw Exception(wrongReply);
+    decodeErrors(
+        static_cast<unsigned short>(wordAt(reply_.data() + replyLength - wordBytes) >> 16));
+    return reply_.data() + wordBytes;
 }
 
 std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigned int count,
@@ -92,12 +108,11 @@ std::vector<unsigned int> VciEncoder::vciBurstRead(unsigned int address, unsigne
     while (result.size() < count) {
         const unsigned int words =
             std::min(count - static_cast<unsigned int>(result.size()), maxBurstWords);
-        ConnectionLinkPacket request;
-        request << commandWord(readCommand, increment, words) << address << 0u;
-        ConnectionLinkPacket data = transact(request, wordBytes * words + 8, readCommand,
+        request({commandWord(readCommand, increment, words), address, 0u});
+        const unsigned char* data = transact(wordBytes * words + 8, readCommand,
                                              "vciRead failed: ", "vciRead failed: wrong vci reply");
-        for (unsigned int k = 0; k < words; ++k)
-            result.push_back(data.unpack(wordBytes));
+        for (unsigned int k = 0; k < words; ++k, data += wordBytes)
+            result.push_back(wordAt(data));
         if (increment == Increment) address += wordBytes * words;
     }
     return result;
@@ -109,12 +124,13 @@ void VciEncoder::vciBurstWrite(unsigned int address, const std::vector<unsigned 
     for (std::size_t done = 0; done < data.size();) {
         const unsigned int words =
             static_cast<unsigned int>(std::min<std::size_t>(data.size() - done, maxBurstWords));
-        ConnectionLinkPacket request;
-        request << commandWord(writeCommand, increment, words) << address;
+        // The words and the closing 0 follow.
+        unsigned char* out =
+            request({commandWord(writeCommand, increment, words), address}, words + 1);
         for (unsigned int k = 0; k < words; ++k)
-            request << data[done + k];
-        request << 0u;
-        transact(request, 8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
+            out = putWord(out, data[done + k]);
+        putWord(out, 0u);
+        transact(8, writeCommand, "vciwrite failed: ", "vciWrite failed: wrong vci reply");
         done += words;
         if (increment == Increment) address += wordBytes * words;
     }
@@ -130,20 +146,15 @@ void VciEncoder::vciWrite(unsigned int address, unsigned int data) {
 
 unsigned int VciEncoder::ping(unsigned int value) {
     checkLinkWidth();
-    ConnectionLinkPacket request;
-    request << (pingCommand << 24) << value << 0u;
-    ConnectionLinkPacket echo =
-        transact(request, 12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply");
-    return echo.unpack(wordBytes);
+    request({pingCommand << 24, value, 0u});
+    return wordAt(transact(12, pingCommand, "vciPing failed: ", "vciPing failed: wrong vci reply"));
 }
 
 unsigned int VciEncoder::getVciDataWidth() const {
     checkLinkWidth();
-    ConnectionLinkPacket request;
-    request << (infoCommand << 24) << 0u;
-    ConnectionLinkPacket info =
-        transact(request, 12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply");
-    const unsigned int widths = info.unpack(wordBytes);
+    request({infoCommand << 24, 0u});
+    const unsigned int widths =
+        wordAt(transact(12, infoCommand, "vciinfo failed: ", "vciInfo failed: wrong vci reply"));
     addressWidth_ = widths & 0xFFu;
     dataWidth_ = (widths >> 8) & 0xFFu;
     return dataWidth_;

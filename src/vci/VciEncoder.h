@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,11 +66,14 @@ private:
     // Gets the link back in step after a time-out (see above); throws with
     // `failure` when the echo does not come.
     void catchUp(const std::string& failure) const;
+    // Makes the next request these words followed by room for `more` words;
+    // where that room begins.
+    unsigned char* request(std::initializer_list<unsigned int> words, std::size_t more = 0) const;
     // Sends the request and checks the reply's size and first word; prints
-    // the status word's errors and returns the words between the two.
-    ConnectionLinkPacket transact(ConnectionLinkPacket& request, unsigned int replyLength,
-                                  unsigned int replyCommand, const std::string& sizeFailure,
-                                  const char* wrongReply) const;
+    // the status word's errors and returns the bytes of the words between the
+    // two, valid until the next request.
+    const unsigned char* transact(unsigned int replyLength, unsigned int replyCommand,
+                                  const std::string& sizeFailure, const char* wrongReply) const;
 
     std::unique_ptr<RequestResponseLink> link_;
     VciEncoding::LinkWidth linkWidth_;
@@ -76,5 +81,9 @@ private:
     mutable unsigned int dataWidth_ = 0;
     mutable bool outOfStep_ = false;
     mutable unsigned int catchUps_ = 0; // makes each catch-up's ping value new
+    // The request's and the reply's bytes, in memory kept from request to
+    // request.
+    mutable std::vector<unsigned char> request_;
+    mutable std::vector<unsigned char> reply_;
     DiagnosticsSink& diagnostics_;
 };

@@ -89,24 +89,31 @@ using ChainFaults = LiveControlTest;
 TEST_F(ChainFaults, AFlippedBitFailsVerificationWithOneLogLine) {
     Chain base;
     api->baseConfiguration.getChain(base);
-    // Right after the plain write the probe loses bit 100.
-    api->afterWrite = [&](const LiveControlApi::Transaction& t) {
-        if (t.reg != 0x51 || (t.firstValue & 0x100)) return;
-        Chain damaged = base;
-        damaged[100] = !damaged[100];
-        sim->modify([&](tolmaren_sim::HardwareModel& hw) {
-            for (unsigned short word : ShiftWords::pack(damaged, false))
-                hw.asic.shiftByte(0, static_cast<uint8_t>(word));
-            return 0;
-        });
-    };
-    EXPECT_EQ(api->tolmaren_writeBaseRegister(true), 6u);
-    EXPECT_EQ(count(log(), "error in qchain at "), 1u);
-    EXPECT_EQ(count(log(), std::string("error in qchain at 100 value is ") +
-                               (base[100] ? "0" : "1") + "\n"),
-              1u);
-    EXPECT_EQ(sim->chain(0), base) << "the verifying shift put the chain in as written";
-    EXPECT_EQ(api->tolmaren_writeBaseRegister(false), 0u) << "unverified, the damage goes unseen";
+    // Bits at both ends of the first captured byte, inside, and the last bit,
+    // alone in the last captured byte.
+    for (const std::size_t bit : {0u, 5u, 6u, 100u, 7413u}) {
+        // Right after the plain write the probe loses the bit.
+        api->afterWrite = [&](const LiveControlApi::Transaction& t) {
+            if (t.reg != 0x51 || (t.firstValue & 0x100)) return;
+            Chain damaged = base;
+            damaged[bit] = !damaged[bit];
+            sim->modify([&](tolmaren_sim::HardwareModel& hw) {
+                for (unsigned short word : ShiftWords::pack(damaged, false))
+                    hw.asic.shiftByte(0, static_cast<uint8_t>(word));
+                return 0;
+            });
+        };
+        const std::string line = "error in qchain at " + std::to_string(bit) + " value is " +
+                                 (base[bit] ? "0" : "1") + "\n";
+        const std::size_t lines = count(log(), "error in qchain at ");
+        const std::size_t lineOfBit = count(log(), line);
+        EXPECT_EQ(api->tolmaren_writeBaseRegister(true), 6u) << bit;
+        EXPECT_EQ(count(log(), "error in qchain at "), lines + 1) << bit;
+        EXPECT_EQ(count(log(), line), lineOfBit + 1) << bit;
+        EXPECT_EQ(sim->chain(0), base) << "the verifying shift put the chain in as written";
+        EXPECT_EQ(api->tolmaren_writeBaseRegister(false), 0u)
+            << "unverified, the damage goes unseen";
+    }
 }
 
 TEST_F(ChainFaults, EachFailingStepHasItsCode) {
