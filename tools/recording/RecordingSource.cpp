@@ -24,7 +24,7 @@ void RecordingSource::writeTo(OutputFile& file, std::size_t n) {
         file.append(copied_.data(), fromCopied);
         copied_.erase(copied_.begin(), copied_.begin() + static_cast<std::ptrdiff_t>(fromCopied));
     }
-    const std::size_t fromRun = std::min(n - fromCopied, pending() - copied_.size());
+    const std::size_t fromRun = std::min(n - fromCopied, static_cast<std::size_t>(runEnd_ - run_));
     if (fromRun > 0) {
         file.append(run_, fromRun);
         run_ += fromRun;
